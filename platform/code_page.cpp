@@ -1,0 +1,90 @@
+#include "platform/code_page.h"
+
+#include <iconv.h>
+
+#include <cerrno>
+#include <cstdint>
+
+namespace morvalin {
+namespace {
+
+const char* IconvName(CodePage cp) {
+  switch (cp) {
+    case kCodePageGbk: return "CP936";
+    case kCodePageUtf8: return "UTF-8";
+    case kCodePageUtf16Le: return "UTF-16LE";
+  }
+  return "UTF-8";
+}
+
+// Length of the input character at `p` that iconv refused, so it can be replaced and skipped.
+size_t BadCharLength(CodePage cp, const unsigned char* p, size_t left) {
+  size_t n = 1;
+  switch (cp) {
+    case kCodePageGbk:
+      n = (p[0] >= 0x81 && p[0] <= 0xFE && left >= 2) ? 2 : 1;
+      break;
+    case kCodePageUtf16Le: {
+      n = 2;
+      if (left >= 4) {
+        uint16_t unit = static_cast<uint16_t>(p[0] | (p[1] << 8));
+        uint16_t next = static_cast<uint16_t>(p[2] | (p[3] << 8));
+        if (unit >= 0xD800 && unit < 0xDC00 && next >= 0xDC00 && next < 0xE000) n = 4;
+      }
+      break;
+    }
+    case kCodePageUtf8: {
+      unsigned char c = p[0];
+      if (c >= 0xF0 && c < 0xF8) n = 4;
+      else if (c >= 0xE0) n = 3;
+      else if (c >= 0xC0) n = 2;
+      // Stop at the first byte that is not a continuation byte.
+      for (size_t i = 1; i < n; ++i) {
+        if (i >= left || (p[i] & 0xC0) != 0x80) {
+          n = i;
+          break;
+        }
+      }
+      break;
+    }
+  }
+  return n > left ? left : n;
+}
+
+}  // namespace
+
+std::string ConvertCodePage(std::string_view text, CodePage from, CodePage to) {
+  if (text.empty()) return {};
+  iconv_t cd = iconv_open(IconvName(to), IconvName(from));
+  if (cd == reinterpret_cast<iconv_t>(-1)) return {};
+  const std::string replacement = to == kCodePageUtf16Le ? std::string("?\0", 2) : std::string("?");
+
+  std::string out;
+  out.reserve(text.size() * 2 + 16);
+  char* in = const_cast<char*>(text.data());
+  size_t in_left = text.size();
+  char buffer[4096];
+  while (in_left > 0) {
+    char* dst = buffer;
+    size_t dst_left = sizeof(buffer);
+    size_t rc = iconv(cd, &in, &in_left, &dst, &dst_left);
+    out.append(buffer, dst - buffer);
+    if (rc != static_cast<size_t>(-1)) continue;
+    if (errno == E2BIG) continue;
+    // EILSEQ (a character the target lacks, or invalid input) or EINVAL (cut off at the end):
+    // write the replacement and go on after the offending character.
+    size_t skip = BadCharLength(from, reinterpret_cast<const unsigned char*>(in), in_left);
+    in += skip;
+    in_left -= skip;
+    out += replacement;
+    iconv(cd, nullptr, nullptr, nullptr, nullptr);
+  }
+  iconv_close(cd);
+  return out;
+}
+
+std::string Utf8ToGbk(std::string_view utf8) { return ConvertCodePage(utf8, kCodePageUtf8, kCodePageGbk); }
+
+std::string GbkToUtf8(std::string_view gbk) { return ConvertCodePage(gbk, kCodePageGbk, kCodePageUtf8); }
+
+}  // namespace morvalin
