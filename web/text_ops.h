@@ -27,7 +27,8 @@ std::vector<std::string> Split(std::string_view text, std::string_view separator
 // Replaces every occurrence, scanning from the left; matched pieces do not overlap.
 std::string ReplaceAll(std::string_view text, std::string_view from, std::string_view to,
                        bool ignore_case = false);
-// Folds A to Z to a to z; every other byte stays.
+// Folds the single-byte letters A to Z to a to z; every other byte, and both bytes of a double-byte
+// character, stay.
 std::string ToLowerAscii(std::string_view text);
 // Leading decimal number of a text as the C library reads it (leading blanks skipped, an optional sign,
 // digits, a fraction, an exponent); 0 when the text does not begin with a number.

@@ -1,0 +1,73 @@
+#include "web/url.h"
+
+#include <climits>
+
+#include "web/text_ops.h"
+
+namespace morvalin {
+namespace {
+
+bool StartsWithHttps(std::string_view url) { return ToLowerAscii(url.substr(0, 5)) == "https"; }
+
+// The integer at the start of `text` as atoi reads it (blanks skipped, a sign, digits), 0 without
+// digits; clamped to the int range.
+int LeadingInt(std::string_view text) {
+  size_t i = 0;
+  while (i < text.size() && (text[i] == ' ' || (text[i] >= '\t' && text[i] <= '\r'))) ++i;
+  bool negative = false;
+  if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+  long long value = 0;
+  for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
+    value = value * 10 + (text[i] - '0');
+    if (value > INT_MAX) value = INT_MAX;
+  }
+  return static_cast<int>(negative ? -value : value);
+}
+
+}  // namespace
+
+std::string UrlHost(std::string_view url, bool keep_port) {
+  std::string lower = ToLowerAscii(url);
+  if (lower.empty() || lower.back() != '/') lower += '/';
+  std::string scheme = "https://";
+  if (lower.rfind("https://", 0) != 0) {
+    scheme = "http://";
+    if (Find(lower, scheme) == -1) lower.insert(0, scheme);
+  }
+  std::string host = TextBetween(lower, scheme, "/");
+  if (!keep_port) {
+    int colon = Find(host, ":");
+    if (colon != -1) host.resize(static_cast<size_t>(colon) - 1);
+  }
+  return host;
+}
+
+int UrlPort(std::string_view url) {
+  std::string host = UrlHost(url, true);
+  int colon = FindLast(host, ":");
+  if (colon == -1) return StartsWithHttps(url) ? 443 : 80;
+  return LeadingInt(std::string_view(host).substr(static_cast<size_t>(colon)));
+}
+
+std::string UrlPath(std::string_view url) {
+  std::string host = UrlHost(url);
+  // The host is looked for after the scheme, so that a host whose name also occurs in "http://"
+  // (such as "t" or "p") is not found inside the scheme.
+  int start = 1;
+  std::string lower_head = ToLowerAscii(url.substr(0, 8));
+  if (lower_head.rfind("https://", 0) == 0) start = 9;
+  else if (lower_head.rfind("http://", 0) == 0) start = 8;
+  int host_at = Find(url, host, start, true);
+  if (host_at == -1) host_at = start;
+  int slash = Find(url, "/", host_at);
+  if (slash == -1) return "/";
+  return std::string(url.substr(static_cast<size_t>(slash) - 1));
+}
+
+std::string ValueAfterColon(std::string_view text) {
+  int colon = Find(text, ":");
+  if (colon == -1) return {};
+  return Trim(text.substr(static_cast<size_t>(colon)));
+}
+
+}  // namespace morvalin
