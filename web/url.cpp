@@ -1,5 +1,6 @@
 #include "web/url.h"
 
+#include <algorithm>
 #include <climits>
 
 #include "web/text_ops.h"
@@ -62,6 +63,27 @@ std::string UrlPath(std::string_view url) {
   int slash = Find(url, "/", host_at);
   if (slash == -1) return "/";
   return std::string(url.substr(static_cast<size_t>(slash) - 1));
+}
+
+std::string ResolveLocation(std::string_view base, std::string_view location) {
+  const std::string target = Trim(location);
+  const std::string lower = ToLowerAscii(target);
+  if (lower.rfind("http://", 0) == 0 || lower.rfind("https://", 0) == 0) return target;
+  const std::string scheme = StartsWithHttps(base) ? "https:" : "http:";
+  if (target.rfind("//", 0) == 0) return scheme + target;
+  // Any other "scheme:" ahead of the first "/", "?" or "#" is a scheme this client does not speak.
+  size_t colon = target.find(':');
+  if (colon != std::string::npos && colon < target.find_first_of("/?#")) return {};
+
+  const std::string origin = scheme + "//" + UrlHost(base, true);
+  if (target.rfind("/", 0) == 0) return origin + target;
+  std::string path = UrlPath(base);
+  const size_t query_at = std::min(path.find('?'), path.find('#'));
+  if (query_at != std::string::npos) path.resize(query_at);
+  if (target.empty()) return origin + path;
+  if (target[0] == '?') return origin + path + target;
+  path.resize(path.rfind('/') + 1);
+  return origin + path + target;
 }
 
 std::string ValueAfterColon(std::string_view text) {

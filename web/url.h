@@ -11,6 +11,10 @@ std::string UrlHost(std::string_view url, bool keep_port = false);
 int UrlPort(std::string_view url);
 // The request target: from the first "/" after the host to the end (query included), or "/".
 std::string UrlPath(std::string_view url);
+// The absolute URL a redirect's Location value leads to from `base`: an http or https URL as it is, a
+// scheme-relative, absolute-path, query or relative reference joined to `base`. Empty for any other
+// scheme, which the client does not follow.
+std::string ResolveLocation(std::string_view base, std::string_view location);
 // The part of a text after its first ":", trimmed; empty when there is no colon.
 std::string ValueAfterColon(std::string_view text);
 

@@ -1,0 +1,178 @@
+#include "web/http_request.h"
+
+#include <curl/curl.h>
+
+#include <chrono>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+#include "web/cookies.h"
+#include "web/http_headers.h"
+#include "web/http_transfer.h"
+#include "web/text_ops.h"
+#include "web/url.h"
+
+namespace morvalin {
+namespace {
+
+enum class Verb { kGet, kPost, kHead };
+
+// More hops than any site needs; a loop of redirects ends here with the last reply.
+constexpr int kMaxRedirects = 20;
+
+std::mutex g_limits_mutex;
+HttpLimits g_limits;
+
+struct CurlDeleter {
+  void operator()(CURL* curl) const { curl_easy_cleanup(curl); }
+};
+struct SlistDeleter {
+  void operator()(curl_slist* list) const { curl_slist_free_all(list); }
+};
+
+bool IsRedirect(long status) {
+  return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
+}
+
+// Header lines as libcurl takes them. A line whose value is empty is written "Name;", which libcurl
+// sends as "Name:" (a bare "Name:" would make it drop the header). Removal entries take away what
+// libcurl would otherwise add on its own: "Expect: 100-continue" for large bodies and a
+// "Proxy-Connection" line towards a proxy. (Its own "Accept" and "Content-Type" are never added,
+// because the completed header text always holds both.)
+std::unique_ptr<curl_slist, SlistDeleter> CurlHeaderList(const std::string& header_text,
+                                                        bool* has_user_agent_line) {
+  *has_user_agent_line = false;
+  curl_slist* list = nullptr;
+  auto append = [&list](const std::string& line) {
+    curl_slist* grown = curl_slist_append(list, line.c_str());
+    if (grown != nullptr) list = grown;
+  };
+  for (std::string line : RequestHeaderLines(header_text)) {
+    // libcurl stops at a NUL byte; a header line cannot carry one anyway.
+    line = line.substr(0, line.find('\0'));
+    int colon = Find(line, ":");
+    if (colon > 1 && Trim(std::string_view(line).substr(static_cast<size_t>(colon))).empty()) {
+      line = line.substr(0, static_cast<size_t>(colon) - 1) + ";";
+    }
+    if (Find(line, "User-Agent:", 1, true) == 1 || Find(line, "User-Agent;", 1, true) == 1) {
+      *has_user_agent_line = true;
+    }
+    append(line);
+  }
+  append("Expect:");
+  append("Proxy-Connection:");
+  return std::unique_ptr<curl_slist, SlistDeleter>(list);
+}
+
+struct Request {
+  const std::string& url;
+  Verb verb;
+  // Sent when the header text holds no User-Agent line of its own.
+  const std::string& user_agent;
+  const std::string& header_text;
+  const std::string* body;  // nullptr for GET
+  bool no_redirect;
+  const std::string& proxy;
+};
+
+// Runs the request and its redirects on one handle. Returns false when the first hop cannot even be
+// addressed (no usable host, port or target): nothing was sent then.
+bool Perform(const Request& request, const HttpLimits& limits, TransferResult* result) {
+  Endpoint endpoint;
+  if (!MakeEndpoint(request.url, request.proxy, &endpoint)) return false;
+  std::unique_ptr<CURL, CurlDeleter> curl(curl_easy_init());
+  if (!curl) return false;
+
+  bool has_user_agent_line = false;
+  auto header_list = CurlHeaderList(request.header_text, &has_user_agent_line);
+  CURL* handle = curl.get();
+  curl_easy_setopt(handle, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1));
+  curl_easy_setopt(handle, CURLOPT_HTTPHEADER, header_list.get());
+  curl_easy_setopt(handle, CURLOPT_USERAGENT, has_user_agent_line ? nullptr : request.user_agent.c_str());
+  // An explicit empty proxy also keeps libcurl from taking one from the environment.
+  const std::string proxy_url = request.proxy.empty() ? std::string() : "http://" + request.proxy;
+  curl_easy_setopt(handle, CURLOPT_PROXY, proxy_url.c_str());
+  ApplyCommonOptions(handle, limits);
+
+  Verb verb = request.verb;
+  if (verb == Verb::kHead) curl_easy_setopt(handle, CURLOPT_NOBODY, 1L);
+  if (verb != Verb::kGet && (verb == Verb::kPost || !request.body->empty())) {
+    // Set after CURLOPT_NOBODY: a HEAD with a body sends it and still reads no reply body.
+    curl_easy_setopt(handle, CURLOPT_POSTFIELDSIZE_LARGE,
+                     static_cast<curl_off_t>(request.body->size()));
+    curl_easy_setopt(handle, CURLOPT_POSTFIELDS, request.body->data());
+  }
+  if (verb == Verb::kHead) curl_easy_setopt(handle, CURLOPT_CUSTOMREQUEST, "HEAD");
+
+  std::string current_url = request.url;
+  for (int hop = 0;; ++hop) {
+    RunTransfer(handle, endpoint, limits, result);
+    long status = 0;
+    curl_easy_getinfo(handle, CURLINFO_RESPONSE_CODE, &status);
+    if (request.no_redirect || hop >= kMaxRedirects || !IsRedirect(status) || result->location.empty()) {
+      break;
+    }
+    std::string next_url = ResolveLocation(current_url, result->location);
+    Endpoint next;
+    if (next_url.empty() || !MakeEndpoint(next_url, request.proxy, &next)) break;
+    // As browsers do: 301, 302 and 303 turn a POST into a GET without a body.
+    if (verb == Verb::kPost && status != 307 && status != 308) {
+      verb = Verb::kGet;
+      curl_easy_setopt(handle, CURLOPT_CUSTOMREQUEST, nullptr);
+      curl_easy_setopt(handle, CURLOPT_HTTPGET, 1L);
+    }
+    endpoint = std::move(next);
+    current_url = std::move(next_url);
+  }
+  return true;
+}
+
+}  // namespace
+
+void SetHttpLimitsForTesting(const HttpLimits& limits) {
+  std::lock_guard<std::mutex> lock(g_limits_mutex);
+  g_limits = limits;
+}
+
+HttpLimits CurrentHttpLimits() {
+  std::lock_guard<std::mutex> lock(g_limits_mutex);
+  return g_limits;
+}
+
+std::string HttpRequest(const std::string& url, int method, const std::string& post_text,
+                        std::string* cookies, std::string* returned_cookies, std::string* headers,
+                        std::string* response_headers, bool no_redirect, std::string* post_bytes,
+                        const std::string& proxy) {
+  try {
+    InitCurlOnce();
+    const Verb verb = method == 1 ? Verb::kPost : method == 2 ? Verb::kHead : Verb::kGet;
+    Endpoint probe;
+    if (!MakeEndpoint(url, proxy, &probe)) return {};
+
+    std::string local_headers;
+    std::string& header_text = headers != nullptr ? *headers : local_headers;
+    const std::string user_agent = RequestUserAgent(header_text);
+    CompleteRequestHeaders(header_text, url, cookies != nullptr ? *cookies : std::string());
+
+    std::string local_body;
+    std::string& body = post_bytes != nullptr ? *post_bytes : local_body;
+    if (verb != Verb::kGet && body.empty()) body = post_text;
+
+    TransferResult result;
+    Request request{url, verb, user_agent, header_text, verb == Verb::kGet ? nullptr : &body, no_redirect, proxy};
+    if (!Perform(request, CurrentHttpLimits(), &result)) return {};
+
+    std::string header_block = result.header_block_fits ? result.header_block : std::string();
+    header_block = ReplaceAll(header_block, "Set-Cookie", "Set-Cookie", true);
+    std::string set_cookies = CookiesSetBy(header_block);
+    if (cookies != nullptr) MergeCookies(*cookies, set_cookies);
+    if (response_headers != nullptr) *response_headers = std::move(header_block);
+    if (returned_cookies != nullptr) *returned_cookies = std::move(set_cookies);
+    return std::move(result.body);
+  } catch (...) {
+    return {};
+  }
+}
+
+}  // namespace morvalin
