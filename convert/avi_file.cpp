@@ -1,0 +1,143 @@
+#include "convert/avi_file.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+#include "convert/bit_converter.h"
+
+namespace morvalin {
+
+namespace {
+
+constexpr uint32_t kAvihSize = 56;
+constexpr uint32_t kStrhSize = 56;
+constexpr uint32_t kStrfSize = 40;
+constexpr uint32_t kStrlListSize = 4 + (8 + kStrhSize) + (8 + kStrfSize);
+constexpr uint32_t kHdrlListSize = 4 + (8 + kAvihSize) + (8 + kStrlListSize);
+constexpr uint32_t kIndexEntrySize = 16;
+constexpr size_t kIndexBufferEntries = 4096;
+constexpr uint32_t kKeyFrameFlag = 0x10;  // AVIIF_KEYFRAME
+constexpr uint32_t kHasIndexFlag = 0x10;  // AVIF_HASINDEX
+
+void Tag(std::vector<uint8_t>& out, const char* tag) { out.insert(out.end(), tag, tag + 4); }
+void U32(std::vector<uint8_t>& out, uint64_t v) {
+  BitConverterLE::Append32(out, static_cast<uint32_t>(std::min<uint64_t>(v, UINT32_MAX)));
+}
+void U16(std::vector<uint8_t>& out, uint16_t v) { BitConverterLE::Append16(out, v); }
+
+}  // namespace
+
+AviFile::~AviFile() {
+  if (index_spool_ != nullptr) std::fclose(index_spool_);
+}
+
+Status AviFile::Create(const std::filesystem::path& path, const std::string& fourcc) {
+  if (fourcc.size() != 4) return Status::Error("Invalid FourCC length.");
+  path_ = path;
+  std::memcpy(fourcc_, fourcc.data(), 4);
+  index_spool_ = std::tmpfile();
+  if (index_spool_ == nullptr) return FileError("index spool", errno);
+  MORVALIN_RETURN_IF_ERROR(fs_.Create(path));
+  return WriteHeader(FractionUInt32{25, 1});
+}
+
+Status AviFile::WriteHeader(FractionUInt32 rate) {
+  uint64_t index_bytes = uint64_t{frame_count_} * kIndexEntrySize;
+  uint64_t riff_size = 4 + 8 + kHdrlListSize + 8 + 4 + movi_bytes_ + 8 + index_bytes;
+  uint32_t micro_sec_per_frame = rate.N == 0 ? 0 : static_cast<uint32_t>(uint64_t{1000000} * rate.D / rate.N);
+  std::vector<uint8_t> h;
+  Tag(h, "RIFF"); U32(h, riff_size); Tag(h, "AVI ");
+  Tag(h, "LIST"); U32(h, kHdrlListSize); Tag(h, "hdrl");
+  Tag(h, "avih"); U32(h, kAvihSize);
+  U32(h, micro_sec_per_frame);
+  U32(h, 0);              // max bytes per second
+  U32(h, 0);              // padding granularity
+  U32(h, kHasIndexFlag);  // flags
+  U32(h, frame_count_);
+  U32(h, 0);  // initial frames
+  U32(h, 1);  // streams
+  U32(h, max_frame_size_);
+  U32(h, width_);
+  U32(h, height_);
+  for (int i = 0; i < 4; ++i) U32(h, 0);
+  Tag(h, "LIST"); U32(h, kStrlListSize); Tag(h, "strl");
+  Tag(h, "strh"); U32(h, kStrhSize);
+  Tag(h, "vids");
+  h.insert(h.end(), fourcc_, fourcc_ + 4);
+  U32(h, 0);  // flags
+  U16(h, 0);  // priority
+  U16(h, 0);  // language
+  U32(h, 0);  // initial frames
+  U32(h, rate.D);  // scale
+  U32(h, rate.N);  // rate
+  U32(h, 0);       // start
+  U32(h, frame_count_);
+  U32(h, max_frame_size_);
+  U32(h, 0xFFFFFFFF);  // quality: default
+  U32(h, 0);           // sample size
+  U16(h, 0); U16(h, 0);
+  U16(h, static_cast<uint16_t>(width_)); U16(h, static_cast<uint16_t>(height_));
+  Tag(h, "strf"); U32(h, kStrfSize);
+  U32(h, kStrfSize);
+  U32(h, width_);
+  U32(h, height_);
+  U16(h, 1);   // planes
+  U16(h, 24);  // bit count
+  h.insert(h.end(), fourcc_, fourcc_ + 4);
+  U32(h, uint64_t{width_} * height_ * 3);
+  for (int i = 0; i < 4; ++i) U32(h, 0);
+  Tag(h, "LIST"); U32(h, 4 + movi_bytes_); Tag(h, "movi");
+  return fs_.Write(h);
+}
+
+Status AviFile::WriteFrame(std::span<const uint8_t> frame, bool key_frame) {
+  uint32_t size = static_cast<uint32_t>(frame.size());
+  std::vector<uint8_t> entry;
+  Tag(entry, "00dc");
+  U32(entry, key_frame ? kKeyFrameFlag : 0);
+  U32(entry, 4 + movi_bytes_);  // from the 'movi' tag
+  U32(entry, size);
+  index_buffer_.insert(index_buffer_.end(), entry.begin(), entry.end());
+  if (index_buffer_.size() >= kIndexBufferEntries * kIndexEntrySize) {
+    if (std::fwrite(index_buffer_.data(), 1, index_buffer_.size(), index_spool_) != index_buffer_.size()) {
+      return FileError("index spool", errno);
+    }
+    index_buffer_.clear();
+  }
+  std::vector<uint8_t> chunk_header;
+  Tag(chunk_header, "00dc");
+  U32(chunk_header, size);
+  MORVALIN_RETURN_IF_ERROR(fs_.Write(chunk_header));
+  MORVALIN_RETURN_IF_ERROR(fs_.Write(frame));
+  uint64_t padded = size + (size & 1u);
+  if (size & 1u) {
+    const uint8_t pad = 0;
+    MORVALIN_RETURN_IF_ERROR(fs_.Write({&pad, 1}));
+  }
+  movi_bytes_ += 8 + padded;
+  ++frame_count_;
+  max_frame_size_ = std::max(max_frame_size_, size);
+  return {};
+}
+
+Status AviFile::Finish(FractionUInt32 frame_rate) {
+  if (!fs_.IsOpen() || index_spool_ == nullptr) return fs_.Close();
+  std::vector<uint8_t> index_header;
+  Tag(index_header, "idx1");
+  U32(index_header, uint64_t{frame_count_} * kIndexEntrySize);
+  MORVALIN_RETURN_IF_ERROR(fs_.Write(index_header));
+  std::rewind(index_spool_);
+  std::vector<uint8_t> block(kIndexBufferEntries * kIndexEntrySize);
+  size_t n;
+  while ((n = std::fread(block.data(), 1, block.size(), index_spool_)) > 0) {
+    MORVALIN_RETURN_IF_ERROR(fs_.Write(std::span<const uint8_t>(block.data(), n)));
+  }
+  if (std::ferror(index_spool_)) return FileError("index spool", errno);
+  MORVALIN_RETURN_IF_ERROR(fs_.Write(index_buffer_));
+  MORVALIN_RETURN_IF_ERROR(fs_.SeekTo(0));
+  MORVALIN_RETURN_IF_ERROR(WriteHeader(frame_rate));
+  return fs_.Close();
+}
+
+}  // namespace morvalin

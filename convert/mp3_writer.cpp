@@ -1,0 +1,159 @@
+#include "convert/mp3_writer.h"
+
+#include <utility>
+
+#include "convert/bit_converter.h"
+#include "convert/flv_format.h"
+
+namespace morvalin {
+
+namespace {
+
+constexpr uint32_t kHoldBackBytes = 65536;
+constexpr const char kLateVbrWarning[] = "Detected VBR too late, cannot add VBR header.";
+
+struct FrameHeader {
+  uint32_t sync, version, layer, protection, bit_rate_index, sampling_index, padding, channel_mode;
+
+  static FrameHeader Split(uint32_t h) {
+    return {h >> 21,         (h >> 19) & 3, (h >> 17) & 3, (h >> 16) & 1,
+            (h >> 12) & 15,  (h >> 10) & 3, (h >> 9) & 1,  (h >> 6) & 3};
+  }
+  bool IsLayer3() const {
+    return sync == 0x7FF && version != mp3::kVersionReserved && layer == mp3::kLayer3 &&
+           bit_rate_index != 0 && bit_rate_index != 15 && sampling_index != 3;
+  }
+  int BitRate() const {
+    const auto& table = version == mp3::kVersionMpeg1 ? mp3::kBitratesMpeg1 : mp3::kBitratesMpeg2;
+    return table[bit_rate_index] * 1000;
+  }
+  int SampleRate() const {
+    if (version == mp3::kVersionMpeg1) return mp3::kSampleRatesMpeg1[sampling_index];
+    if (version == mp3::kVersionMpeg2) return mp3::kSampleRatesMpeg2[sampling_index];
+    return mp3::kSampleRatesMpeg25[sampling_index];
+  }
+};
+
+}  // namespace
+
+MP3Writer::MP3Writer(std::filesystem::path path, Warnings& warnings)
+    : path_(std::move(path)), warnings_(warnings) {}
+
+Status MP3Writer::Open() { return fs_.Create(path_); }
+
+int MP3Writer::GetFrameLength(int mpeg_version, int bit_rate, int sample_rate, int padding) {
+  int factor = mpeg_version == mp3::kVersionMpeg1 ? 144 : 72;
+  return factor * bit_rate / sample_rate + padding;
+}
+
+int MP3Writer::GetFrameDataOffset(int mpeg_version, int channel_mode) {
+  bool mono = channel_mode == mp3::kChannelModeMono;
+  if (mpeg_version == mp3::kVersionMpeg1) return 4 + (mono ? 17 : 32);
+  return 4 + (mono ? 9 : 17);
+}
+
+Status MP3Writer::WriteChunk(std::span<const uint8_t> chunk, uint32_t /*time_stamp*/) {
+  bool held = delay_write_;
+  if (held) chunk_buffer_.emplace_back(chunk.begin(), chunk.end());
+  MORVALIN_RETURN_IF_ERROR(ParseMP3Frames(chunk));
+  total_frame_length_ += static_cast<uint32_t>(chunk.size());
+  if (delay_write_ && total_frame_length_ >= kHoldBackBytes) delay_write_ = false;
+  if (!KeepsFrameOffsets() && !frame_offsets_.empty()) {
+    frame_offsets_.clear();
+    frame_offsets_.shrink_to_fit();
+  }
+  if (delay_write_) return {};
+  if (held) return WriteHeldChunks();
+  return fs_.Write(chunk);
+}
+
+Status MP3Writer::WriteHeldChunks() {
+  for (const auto& held : chunk_buffer_) MORVALIN_RETURN_IF_ERROR(fs_.Write(held));
+  chunk_buffer_.clear();
+  chunk_buffer_.shrink_to_fit();
+  return {};
+}
+
+Status MP3Writer::ParseMP3Frames(std::span<const uint8_t> chunk) {
+  size_t offset = 0;
+  while (chunk.size() - offset >= 4) {
+    uint32_t header = BitConverterBE::ToUInt32(chunk.data() + offset);
+    FrameHeader f = FrameHeader::Split(header);
+    if (!f.IsLayer3()) break;
+    int bit_rate = f.BitRate();
+    int sample_rate = f.SampleRate();
+    size_t frame_length = static_cast<size_t>(
+        GetFrameLength(static_cast<int>(f.version), bit_rate, sample_rate, static_cast<int>(f.padding)));
+    if (frame_length > chunk.size() - offset) break;
+
+    bool is_xing_frame = false;
+    if (frame_count_ == 0) {
+      size_t o = static_cast<size_t>(
+          GetFrameDataOffset(static_cast<int>(f.version), static_cast<int>(f.channel_mode)));
+      if (o + 4 <= frame_length &&
+          BitConverterBE::ToUInt32(chunk.data() + offset + o) == mp3::kXingTag) {
+        is_xing_frame = true;
+        delay_write_ = false;
+        has_vbr_header_ = true;
+      }
+    }
+    if (!is_xing_frame) {
+      if (first_bit_rate_ == 0) {
+        first_bit_rate_ = bit_rate;
+        mpeg_version_ = static_cast<int>(f.version);
+        sample_rate_ = sample_rate;
+        channel_mode_ = static_cast<int>(f.channel_mode);
+        first_frame_header_ = header;
+      } else if (bit_rate != first_bit_rate_ && !is_vbr_) {
+        is_vbr_ = true;
+        if (!has_vbr_header_) {
+          if (delay_write_) {
+            MORVALIN_RETURN_IF_ERROR(WriteVBRHeader(true));
+            write_vbr_header_ = true;
+            delay_write_ = false;
+          } else {
+            warnings_.push_back(kLateVbrWarning);
+          }
+        }
+      }
+    }
+    if (KeepsFrameOffsets()) frame_offsets_.push_back(total_frame_length_ + static_cast<uint32_t>(offset));
+    ++frame_count_;
+    offset += frame_length;
+  }
+  return {};
+}
+
+Status MP3Writer::WriteVBRHeader(bool placeholder) {
+  int factor = mpeg_version_ == mp3::kVersionMpeg1 ? 144 : 72;
+  std::vector<uint8_t> frame(static_cast<size_t>(factor * mp3::kXingBitrate / sample_rate_), 0);
+  if (!placeholder) {
+    uint32_t bit_rate_index =
+        mpeg_version_ == mp3::kVersionMpeg1 ? mp3::kXingBitrateIndexMpeg1 : mp3::kXingBitrateIndexMpeg2;
+    uint32_t header = (first_frame_header_ & mp3::kXingHeaderMask) | (bit_rate_index << 12);
+    BitConverterBE::Put32(frame.data(), header);
+    uint8_t* xing = frame.data() + GetFrameDataOffset(mpeg_version_, channel_mode_);
+    BitConverterBE::Put32(xing, mp3::kXingTag);
+    BitConverterBE::Put32(xing + 4, mp3::kXingFlags);
+    BitConverterBE::Put32(xing + 8, frame_count_);
+    BitConverterBE::Put32(xing + 12, total_frame_length_);
+    for (int i = 0; i < mp3::kXingTocEntries; ++i) {
+      size_t entry = static_cast<size_t>(uint64_t{frame_count_} * static_cast<uint64_t>(i) / 100);
+      uint64_t offset = entry < frame_offsets_.size() ? frame_offsets_[entry] : 0;
+      uint64_t scaled = total_frame_length_ == 0 ? 0 : offset * 256 / total_frame_length_;
+      xing[16 + i] = static_cast<uint8_t>(scaled);
+    }
+  }
+  return fs_.Write(frame);
+}
+
+Status MP3Writer::Finish() {
+  MORVALIN_RETURN_IF_ERROR(WriteHeldChunks());
+  if (write_vbr_header_) {
+    MORVALIN_RETURN_IF_ERROR(fs_.SeekTo(0));
+    MORVALIN_RETURN_IF_ERROR(WriteVBRHeader(false));
+  }
+  return fs_.Close();
+}
+
+}  // namespace morvalin

@@ -1,0 +1,57 @@
+#include "convert/wav_writer.h"
+
+#include <algorithm>
+#include <vector>
+
+#include "convert/bit_converter.h"
+
+namespace morvalin {
+
+namespace {
+constexpr uint32_t kHeaderSize = 44;
+void AppendTag(std::vector<uint8_t>& out, const char* tag) { out.insert(out.end(), tag, tag + 4); }
+}  // namespace
+
+Status WAVWriter::Open() {
+  MORVALIN_RETURN_IF_ERROR(fs_.Create(path_));
+  return WriteHeader();
+}
+
+Status WAVWriter::WriteHeader() {
+  // RIFF sizes are 32-bit: a longer stream keeps the largest size that fits.
+  uint32_t data_size = static_cast<uint32_t>(std::min<uint64_t>(data_size_, UINT32_MAX - kHeaderSize));
+  std::vector<uint8_t> h;
+  AppendTag(h, "RIFF");
+  BitConverterLE::Append32(h, kHeaderSize - 8 + data_size);
+  AppendTag(h, "WAVE");
+  AppendTag(h, "fmt ");
+  BitConverterLE::Append32(h, 16);
+  BitConverterLE::Append16(h, 1);  // PCM
+  BitConverterLE::Append16(h, static_cast<uint16_t>(channels_));
+  BitConverterLE::Append32(h, sample_rate_);
+  BitConverterLE::Append32(h, sample_rate_ * static_cast<uint32_t>(BlockAlign()));
+  BitConverterLE::Append16(h, static_cast<uint16_t>(BlockAlign()));
+  BitConverterLE::Append16(h, static_cast<uint16_t>(bits_per_sample_));
+  AppendTag(h, "data");
+  BitConverterLE::Append32(h, data_size);
+  return fs_.Write(h);
+}
+
+Status WAVWriter::WriteChunk(std::span<const uint8_t> chunk, uint32_t /*time_stamp*/) {
+  size_t block = static_cast<size_t>(BlockAlign());
+  size_t whole = chunk.size() / block * block;
+  data_size_ += whole;
+  return fs_.Write(chunk.first(whole));
+}
+
+Status WAVWriter::Finish() {
+  if (data_size_ % 2 != 0) {  // RIFF chunks are padded to an even size
+    const uint8_t pad = 0;
+    MORVALIN_RETURN_IF_ERROR(fs_.Write({&pad, 1}));
+  }
+  MORVALIN_RETURN_IF_ERROR(fs_.SeekTo(0));
+  MORVALIN_RETURN_IF_ERROR(WriteHeader());
+  return fs_.Close();
+}
+
+}  // namespace morvalin
