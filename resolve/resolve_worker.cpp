@@ -1,0 +1,68 @@
+#include "resolve/resolve_worker.h"
+
+#include <cmath>
+#include <limits>
+#include <utility>
+
+#include "platform/code_page.h"
+#include "resolve/batch_host.h"
+#include "resolve/batch_window.h"
+#include "resolve/resolvers.h"
+#include "resolve/task_creation.h"
+#include "resolve/ui_bridge.h"
+#include "web/text_ops.h"
+
+namespace morvalin {
+
+std::vector<std::string> SplitBatchLines(const std::string& text) { return Split(text, "\r\n"); }
+
+std::int32_t SpeedLimitFromText(const std::string& text) {
+  const double number = std::trunc(LeadingNumber(text));
+  if (std::isnan(number)) return 0;
+  if (number <= std::numeric_limits<std::int32_t>::min()) return std::numeric_limits<std::int32_t>::min();
+  if (number >= std::numeric_limits<std::int32_t>::max()) return std::numeric_limits<std::int32_t>::max();
+  return static_cast<std::int32_t>(number);
+}
+
+void ResolveWorker(std::shared_ptr<UiBridge> ui, BatchWindow* window, SiteTable sites) {
+  std::string text;
+  if (!ui->Run([&] { text = window->BatchText(); })) return;
+
+  const std::vector<std::string> lines = SplitBatchLines(text);
+  const std::string count = std::to_string(lines.size());
+  const std::string resolving = Gbk("正在解析下载地址，请稍候...   ");
+  if (!ui->Run([&] { window->SetStatusText(resolving + "0/" + count); })) return;
+
+  // Pages are fetched here, on the worker; only the label update goes to the UI thread.
+  std::vector<std::string> items;
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    if (!ui->Attached()) return;
+    const std::string status = resolving + std::to_string(i + 1) + "/" + count;
+    ResolveLine(lines[i], sites, [&](std::string item) {
+      items.push_back(std::move(item));
+      ui->Run([&] { window->SetStatusText(status); });
+    });
+  }
+
+  if (!ui->Run([&] { window->SetStatusText(Gbk("解析完毕，正在创建任务,请稍候...")); })) return;
+
+  for (const std::string& item : items) {
+    const ResolvedItemFields fields = SplitResolvedItem(item);
+    const bool created = ui->Run([&] {
+      BatchHost& host = window->Host();
+      // The directory is read anew for every item: the box's text of this moment, applied or not.
+      host.CreateResolvedTask(fields.media_url, fields.file_name, host.DirectoryText(), fields.host_key);
+    });
+    if (!created) return;
+  }
+
+  // One step, so that no new batch can start between enabling the button and restoring the limit
+  // (which would otherwise lift the new batch's limit of 400).
+  ui->Run([&] {
+    window->EndBatch();
+    BatchHost& host = window->Host();
+    host.SetSpeedLimit(SpeedLimitFromText(host.SpeedText()));
+  });
+}
+
+}  // namespace morvalin

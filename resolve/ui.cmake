@@ -1,0 +1,24 @@
+# The batch window, its worker thread and task creation: the part of link resolution that has windows
+# and reaches the task table. Included by this folder's CMakeLists.txt.
+find_package(Qt6 REQUIRED COMPONENTS Widgets Test)
+
+add_library(resolve_ui STATIC
+  ${CMAKE_CURRENT_SOURCE_DIR}/ui_bridge.cpp
+  ${CMAKE_CURRENT_SOURCE_DIR}/batch_window.cpp
+  ${CMAKE_CURRENT_SOURCE_DIR}/resolve_worker.cpp
+  ${CMAKE_CURRENT_SOURCE_DIR}/task_creation.cpp
+  ${CMAKE_CURRENT_SOURCE_DIR}/batch_host.cpp)
+target_include_directories(resolve_ui PUBLIC ${CMAKE_SOURCE_DIR})
+target_link_libraries(resolve_ui PUBLIC resolve tasks store engine Qt6::Widgets Threads::Threads)
+
+if(NOT BUILD_TESTING)
+  return()
+endif()
+
+morvalin_test(NAME resolve_ui_test
+  SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/ui_bridge_test.cpp
+          ${CMAKE_CURRENT_SOURCE_DIR}/batch_window_test.cpp
+          ${CMAKE_CURRENT_SOURCE_DIR}/task_creation_test.cpp
+  LIBS resolve_ui engine_fake testsupport Qt6::Test)
+# The tests copy the delivered empty store.
+add_dependencies(resolve_ui_test store_data_file)
