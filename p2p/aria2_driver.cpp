@@ -1,0 +1,282 @@
+#include "p2p/aria2_driver.h"
+
+#include <signal.h>
+
+#include <chrono>
+#include <filesystem>
+#include <mutex>
+#include <thread>
+
+#include "p2p/aria2_options.h"
+#include "p2p/file_names.h"
+
+namespace morvalin::p2p {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// How often the downloads' states are read back from aria2 while it runs.
+constexpr auto kRefreshInterval = std::chrono::milliseconds(100);
+// With nothing to download, how long to wait for a command before looking again.
+constexpr auto kIdleWait = std::chrono::milliseconds(1000);
+// How long a graceful shutdown may take before it is forced.
+constexpr auto kShutdownGrace = std::chrono::seconds(5);
+
+DownloadState FromAria2(aria2::DownloadStatus status) {
+  switch (status) {
+    case aria2::DOWNLOAD_ACTIVE: return DownloadState::kActive;
+    case aria2::DOWNLOAD_WAITING: return DownloadState::kWaiting;
+    case aria2::DOWNLOAD_PAUSED: return DownloadState::kPaused;
+    case aria2::DOWNLOAD_COMPLETE: return DownloadState::kComplete;
+    case aria2::DOWNLOAD_ERROR: return DownloadState::kError;
+    case aria2::DOWNLOAD_REMOVED: return DownloadState::kRemoved;
+  }
+  return DownloadState::kNoDownload;
+}
+
+bool Writes(DownloadState state) { return state == DownloadState::kActive || state == DownloadState::kWaiting; }
+
+bool Settled(DownloadState state) {
+  return state == DownloadState::kComplete || state == DownloadState::kError || state == DownloadState::kRemoved;
+}
+
+// A write to a socket the server has closed must give an error, not end the host process.
+void BlockSigpipe() {
+  sigset_t set;
+  sigemptyset(&set);
+  sigaddset(&set, SIGPIPE);
+  pthread_sigmask(SIG_BLOCK, &set, nullptr);
+}
+
+std::once_flag library_init;
+
+}  // namespace
+
+Aria2Driver::Aria2Driver(TaskTable& table, std::function<void()> on_session)
+    : table_(table), on_session_(std::move(on_session)) {}
+
+void Aria2Driver::Run() {
+  BlockSigpipe();
+  std::call_once(library_init, [] { aria2::libraryInit(); });
+  aria2::SessionConfig config;
+  config.keepRunning = true;
+  config.useSignalHandler = false;
+  session_ = aria2::sessionNew(SessionOptions(), config);
+  if (session_ && on_session_) on_session_();
+
+  auto last_refresh = Clock::now();
+  for (;;) {
+    bool stopping = false;
+    std::vector<Command> commands = table_.TakeCommands(kIdleWait, busy_, &stopping);
+    for (Command& command : commands) Apply(command);
+    if (stopping) break;
+    const auto now = Clock::now();
+    if (!commands.empty() || now - last_refresh >= kRefreshInterval) {
+      Refresh();
+      ProcessDeletes(false);
+      last_refresh = now;
+    }
+    if (busy_ && aria2::run(session_, aria2::RUN_ONCE) < 0) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+  }
+  Finish();
+}
+
+void Aria2Driver::Finish() {
+  if (session_) {
+    aria2::shutdown(session_, false);
+    const auto deadline = Clock::now() + kShutdownGrace;
+    bool forced = false;
+    while (aria2::run(session_, aria2::RUN_ONCE) == 1) {
+      if (!forced && Clock::now() > deadline) {
+        aria2::shutdown(session_, true);
+        forced = true;
+      }
+    }
+    aria2::sessionFinal(session_);
+    session_ = nullptr;
+  }
+  ProcessDeletes(true);
+}
+
+void Aria2Driver::Apply(Command& command) {
+  switch (command.kind) {
+    case Command::Kind::kAdd: {
+      Download& download = downloads_[command.handle];
+      download.params = std::move(command.params);
+      download.safe_name = SafeFileName(download.params.file_name);
+      if (!download.safe_name.empty()) {
+        download.path = ComparablePath(JoinPath(download.params.save_path, download.safe_name));
+      }
+      if (!AddDownload(download, true)) table_.MarkAddFailed(command.handle);
+      break;
+    }
+    case Command::Kind::kStart:
+      ApplyStart(command.handle);
+      break;
+    case Command::Kind::kStop: {
+      auto it = downloads_.find(command.handle);
+      if (it == downloads_.end()) break;
+      it->second.wants_running = false;
+      if (it->second.has_gid && Writes(StateOf(it->second.gid))) aria2::pauseDownload(session_, it->second.gid);
+      break;
+    }
+    case Command::Kind::kDelete: {
+      auto it = downloads_.find(command.handle);
+      if (it == downloads_.end()) break;
+      it->second.wants_running = false;
+      if (!it->second.has_gid) break;
+      const DownloadState state = StateOf(it->second.gid);
+      if (state != DownloadState::kNoDownload && !Settled(state)) {
+        aria2::removeDownload(session_, it->second.gid, true);
+      }
+      break;
+    }
+    case Command::Kind::kDelTempFile:
+      ApplyDelTempFile(command.params);
+      break;
+    case Command::Kind::kSpeedLimit:
+      governor_.SetTarget(command.value);
+      break;
+  }
+}
+
+void Aria2Driver::ApplyStart(std::uint32_t handle) {
+  auto it = downloads_.find(handle);
+  if (it == downloads_.end() || !it->second.has_gid) {
+    table_.StartApplied(handle, false);
+    return;
+  }
+  Download& download = it->second;
+  download.wants_running = true;
+  const DownloadState state = StateOf(download.gid);
+  bool made_new = false;
+  if (state == DownloadState::kPaused) {
+    aria2::unpauseDownload(session_, download.gid);
+  } else if (state == DownloadState::kActive) {
+    // A pause may still be under way; Refresh unpauses the download once it has paused.
+  } else if (state == DownloadState::kError || state == DownloadState::kRemoved ||
+             state == DownloadState::kNoDownload) {
+    // A start after a failure tries again, resuming from what is on disk.
+    made_new = true;
+    if (!AddDownload(download, false)) table_.MarkAddFailed(handle);
+  }
+  table_.StartApplied(handle, made_new);
+}
+
+bool Aria2Driver::AddDownload(Download& download, bool paused) {
+  download.has_gid = false;
+  download.state = DownloadState::kNoDownload;
+  download.settled = false;
+  download.last_completed = -1;
+  if (!session_ || !IsSupportedUrl(download.params.url)) return false;
+  aria2::A2Gid gid = 0;
+  const auto options = DownloadOptions(download.params, download.safe_name, paused);
+  if (aria2::addUri(session_, &gid, {download.params.url}, options) != 0) return false;
+  download.gid = gid;
+  download.has_gid = true;
+  download.state = paused ? DownloadState::kPaused : DownloadState::kWaiting;
+  if (!paused) busy_ = true;
+  return true;
+}
+
+DownloadState Aria2Driver::StateOf(aria2::A2Gid gid) const {
+  if (!session_) return DownloadState::kNoDownload;
+  aria2::DownloadHandle* handle = aria2::getDownloadHandle(session_, gid);
+  if (!handle) return DownloadState::kNoDownload;
+  const DownloadState state = FromAria2(handle->getStatus());
+  aria2::deleteDownloadHandle(handle);
+  return state;
+}
+
+void Aria2Driver::Refresh() {
+  bool busy = false;
+  bool active = false;
+  for (auto& [task, download] : downloads_) {
+    if (!download.has_gid || download.settled || !session_) continue;
+    aria2::DownloadHandle* handle = aria2::getDownloadHandle(session_, download.gid);
+    if (!handle) {
+      // aria2 no longer keeps the result: the last published state stands.
+      download.settled = true;
+      continue;
+    }
+    Snapshot snapshot;
+    snapshot.state = FromAria2(handle->getStatus());
+    snapshot.error_code = handle->getErrorCode();
+    snapshot.total_size = handle->getTotalLength();
+    snapshot.completed = handle->getCompletedLength();
+    snapshot.speed = handle->getDownloadSpeed();
+    snapshot.connections = handle->getConnections();
+    if (handle->getNumFiles() > 0) {
+      const std::string path = handle->getFile(1).path;
+      if (!path.empty()) {
+        snapshot.file_name = std::filesystem::path(path).filename().string();
+        download.path = ComparablePath(path);
+      }
+    }
+    aria2::deleteDownloadHandle(handle);
+
+    if (download.last_completed >= 0 && snapshot.completed > download.last_completed) {
+      received_total_ += snapshot.completed - download.last_completed;
+    }
+    download.last_completed = snapshot.completed;
+    if (snapshot.state == DownloadState::kPaused && download.wants_running) {
+      // A start came while aria2 was still pausing: carry it out now.
+      aria2::unpauseDownload(session_, download.gid);
+      snapshot.state = DownloadState::kWaiting;
+    }
+    download.state = snapshot.state;
+    download.settled = Settled(snapshot.state);
+    busy = busy || Writes(snapshot.state);
+    active = active || snapshot.state == DownloadState::kActive;
+    table_.Publish(task, snapshot);
+  }
+  busy_ = busy;
+
+  const std::int64_t limit = governor_.Update(Clock::now(), received_total_, active);
+  if (limit != applied_limit_ && session_) {
+    aria2::changeGlobalOption(session_, {{"max-overall-download-limit", std::to_string(limit)}});
+    applied_limit_ = limit;
+  }
+}
+
+void Aria2Driver::ApplyDelTempFile(const TaskParams& params) {
+  PendingDelete pending;
+  pending.path = JoinPath(params.save_path, SafeFileName(params.file_name));
+  pending.comparable = ComparablePath(pending.path);
+  for (const auto& [task, download] : downloads_) {
+    if (download.has_gid && download.path == pending.comparable && Writes(StateOf(download.gid))) {
+      pending.writers.push_back(download.gid);
+    }
+  }
+  deletes_.push_back(std::move(pending));
+  ProcessDeletes(false);
+}
+
+void Aria2Driver::ProcessDeletes(bool session_ended) {
+  for (auto it = deletes_.begin(); it != deletes_.end();) {
+    if (!session_ended) {
+      bool waiting = false;
+      for (aria2::A2Gid gid : it->writers) waiting = waiting || Writes(StateOf(gid));
+      if (waiting) {
+        ++it;
+        continue;
+      }
+      // A download started since then on the same file owns it now: leave its files alone.
+      bool taken_over = false;
+      for (const auto& [task, download] : downloads_) {
+        taken_over = taken_over || (download.has_gid && download.path == it->comparable &&
+                                    Writes(StateOf(download.gid)));
+      }
+      if (taken_over) {
+        it = deletes_.erase(it);
+        continue;
+      }
+    }
+    DeleteTempFiles(it->path);
+    it = deletes_.erase(it);
+  }
+}
+
+}  // namespace morvalin::p2p
