@@ -77,7 +77,8 @@ TEST(DlopenEngineTest, ConcurrentFirstCallsAllReachTheLibrary) {
   std::vector<int> results(8, 0);
   std::vector<std::thread> threads;
   for (int i = 0; i < 8; ++i) {
-    threads.emplace_back([&engine, &results, i] { results[i] = engine.XL_StartTask(static_cast<TaskHandle>(i)); });
+    threads.emplace_back(
+        [&engine, &results, i] { results[i] = engine.XL_StartTask(static_cast<TaskHandle>(i)); });
   }
   for (std::thread& t : threads) t.join();
   for (int i = 0; i < 8; ++i) EXPECT_EQ(results[i], i + 100);

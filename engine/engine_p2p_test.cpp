@@ -56,8 +56,8 @@ TEST(EngineEndToEndTest, DownloadsAFileThroughTheBinding) {
   // As the system creates a task: URL, file name and directory in code page 936, auto-rename off,
   // resume on.
   const std::string file_name = Gbk("舞曲 track.mp3");
-  ASSERT_NE(params.Build(server.Url("/play/track.mp3"), {}, {}, file_name, directory.path() + "/", false, true,
-                         true),
+  ASSERT_NE(params.Build(server.Url("/play/track.mp3"), {}, {}, file_name, directory.path() + "/", false,
+                         true, true),
             nullptr);
   const TaskHandle handle = CreateEngineTask(engine, params);
   ASSERT_NE(handle, 0u);

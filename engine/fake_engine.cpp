@@ -109,8 +109,8 @@ std::int32_t FakeEngine::XL_DelTempFile(const void* image) {
     return 0;
   }
   Record("XL_DelTempFile");
-  temp_files_.push_back(
-      TempFileRequest{FieldText(image, layout::param::kSzFilename), FieldText(image, layout::param::kSzSavePath)});
+  temp_files_.push_back(TempFileRequest{FieldText(image, layout::param::kSzFilename),
+                                        FieldText(image, layout::param::kSzSavePath)});
   return 1;
 }
 

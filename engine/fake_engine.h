@@ -34,7 +34,7 @@ class FakeEngine : public DownloadEngine {
     std::string szFilename;  // code page 936
     std::int64_t nTotalSize = 0;
     std::int64_t nTotalDownload = 0;
-    float fPercent = 0;  // a fraction: 0.5 is half done
+    float fPercent = 0;       // a fraction: 0.5 is half done
     std::int32_t nSpeed = 0;  // bytes per second
   };
   // A TaskParamBlock as XL_CreateTask received it, texts decoded to code page 936.

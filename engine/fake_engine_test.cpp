@@ -115,7 +115,8 @@ TEST(FakeEngineTest, NullRecordsAreCountedAndRecorded) {
   EXPECT_EQ(engine.XL_QueryTaskInfoEx(1, nullptr), 0);
   EXPECT_EQ(engine.XL_DelTempFile(nullptr), 0);
   EXPECT_EQ(engine.NullBlocks(), 3);
-  EXPECT_EQ(engine.Calls(), (Calls{"XL_CreateTask null", "XL_QueryTaskInfoEx 1 null", "XL_DelTempFile null"}));
+  EXPECT_EQ(engine.Calls(),
+            (Calls{"XL_CreateTask null", "XL_QueryTaskInfoEx 1 null", "XL_DelTempFile null"}));
 }
 
 TEST(FakeEngineTest, CallsExceptQueriesLeavesThePollOut) {

@@ -68,8 +68,8 @@ TEST_P(AlignmentTest, FieldsStartOnTheAlignmentAndGapsHoldTheFillByte) {
 
 INSTANTIATE_TEST_SUITE_P(
     Layouts, AlignmentTest,
-    testing::Values(AlignmentCase{4, {1, 4}, {0, 4}, 8},         // bytes 1 to 3 are fill
-                    AlignmentCase{4, {4, 4}, {0, 4}, 8},         // no gap when the width fits
+    testing::Values(AlignmentCase{4, {1, 4}, {0, 4}, 8},          // bytes 1 to 3 are fill
+                    AlignmentCase{4, {4, 4}, {0, 4}, 8},          // no gap when the width fits
                     AlignmentCase{8, {3, 9, 1}, {0, 8, 24}, 32},  // a gap after every field, the last too
                     AlignmentCase{1, {1, 3, 2}, {0, 1, 4}, 6},    // packed
                     AlignmentCase{0, {2, 2}, {0, 2}, 4},          // an alignment below 1 packs

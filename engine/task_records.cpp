@@ -46,9 +46,15 @@ bool Put(const std::unique_ptr<FieldLayoutBuffer>& buffer, const Field& field, s
   return buffer && buffer->WriteFieldBytes(field.name, bytes);
 }
 
-std::int32_t ReadInt32(const std::unique_ptr<FieldLayoutBuffer>& b, const Field& f) { return le::LoadInt32(Bytes(b, f)); }
-std::int64_t ReadInt64(const std::unique_ptr<FieldLayoutBuffer>& b, const Field& f) { return le::LoadInt64(Bytes(b, f)); }
-float ReadFloat(const std::unique_ptr<FieldLayoutBuffer>& b, const Field& f) { return le::LoadFloat(Bytes(b, f)); }
+std::int32_t ReadInt32(const std::unique_ptr<FieldLayoutBuffer>& b, const Field& f) {
+  return le::LoadInt32(Bytes(b, f));
+}
+std::int64_t ReadInt64(const std::unique_ptr<FieldLayoutBuffer>& b, const Field& f) {
+  return le::LoadInt64(Bytes(b, f));
+}
+float ReadFloat(const std::unique_ptr<FieldLayoutBuffer>& b, const Field& f) {
+  return le::LoadFloat(Bytes(b, f));
+}
 // Any non-zero content is true, whatever the field's width.
 bool ReadBool(const std::unique_ptr<FieldLayoutBuffer>& b, const Field& f) {
   return le::LoadUnsigned(Bytes(b, f), f.width) != 0;
@@ -57,9 +63,15 @@ std::string ReadText(const std::unique_ptr<FieldLayoutBuffer>& b, const Field& f
   return Utf16ToAnsi(Bytes(b, f), kAnsiCodePage);
 }
 
-bool WriteInt32(const std::unique_ptr<FieldLayoutBuffer>& b, const Field& f, std::int32_t v) { return Put(b, f, le::StoreInt32(v)); }
-bool WriteInt64(const std::unique_ptr<FieldLayoutBuffer>& b, const Field& f, std::int64_t v) { return Put(b, f, le::StoreInt64(v)); }
-bool WriteFloat(const std::unique_ptr<FieldLayoutBuffer>& b, const Field& f, float v) { return Put(b, f, le::StoreFloat(v)); }
+bool WriteInt32(const std::unique_ptr<FieldLayoutBuffer>& b, const Field& f, std::int32_t v) {
+  return Put(b, f, le::StoreInt32(v));
+}
+bool WriteInt64(const std::unique_ptr<FieldLayoutBuffer>& b, const Field& f, std::int64_t v) {
+  return Put(b, f, le::StoreInt64(v));
+}
+bool WriteFloat(const std::unique_ptr<FieldLayoutBuffer>& b, const Field& f, float v) {
+  return Put(b, f, le::StoreFloat(v));
+}
 // The whole field is written (1 or 0 as an int32, cut to a one-byte field), so no stale high byte
 // can keep a false value reading true.
 bool WriteBool(const std::unique_ptr<FieldLayoutBuffer>& b, const Field& f, bool v) {
@@ -114,19 +126,31 @@ void TaskParamBlock::Release() {
 void* TaskParamBlock::BlockAddress() const { return buffer_ ? buffer_->BlockAddress() : nullptr; }
 
 std::string TaskParamBlock::szTaskUrl() const { return ReadText(buffer_, layout::param::kSzTaskUrl); }
-bool TaskParamBlock::szTaskUrl(std::string_view v) { return WriteText(buffer_, layout::param::kSzTaskUrl, v); }
+bool TaskParamBlock::szTaskUrl(std::string_view v) {
+  return WriteText(buffer_, layout::param::kSzTaskUrl, v);
+}
 std::string TaskParamBlock::szRefUrl() const { return ReadText(buffer_, layout::param::kSzRefUrl); }
 bool TaskParamBlock::szRefUrl(std::string_view v) { return WriteText(buffer_, layout::param::kSzRefUrl, v); }
 std::string TaskParamBlock::szCookies() const { return ReadText(buffer_, layout::param::kSzCookies); }
-bool TaskParamBlock::szCookies(std::string_view v) { return WriteText(buffer_, layout::param::kSzCookies, v); }
+bool TaskParamBlock::szCookies(std::string_view v) {
+  return WriteText(buffer_, layout::param::kSzCookies, v);
+}
 std::string TaskParamBlock::szFilename() const { return ReadText(buffer_, layout::param::kSzFilename); }
-bool TaskParamBlock::szFilename(std::string_view v) { return WriteText(buffer_, layout::param::kSzFilename, v); }
+bool TaskParamBlock::szFilename(std::string_view v) {
+  return WriteText(buffer_, layout::param::kSzFilename, v);
+}
 std::string TaskParamBlock::szSavePath() const { return ReadText(buffer_, layout::param::kSzSavePath); }
-bool TaskParamBlock::szSavePath(std::string_view v) { return WriteText(buffer_, layout::param::kSzSavePath, v); }
+bool TaskParamBlock::szSavePath(std::string_view v) {
+  return WriteText(buffer_, layout::param::kSzSavePath, v);
+}
 bool TaskParamBlock::IsOnlyOriginal() const { return ReadBool(buffer_, layout::param::kIsOnlyOriginal); }
 bool TaskParamBlock::IsOnlyOriginal(bool v) { return WriteBool(buffer_, layout::param::kIsOnlyOriginal, v); }
-bool TaskParamBlock::DisableAutoRename() const { return ReadBool(buffer_, layout::param::kDisableAutoRename); }
-bool TaskParamBlock::DisableAutoRename(bool v) { return WriteBool(buffer_, layout::param::kDisableAutoRename, v); }
+bool TaskParamBlock::DisableAutoRename() const {
+  return ReadBool(buffer_, layout::param::kDisableAutoRename);
+}
+bool TaskParamBlock::DisableAutoRename(bool v) {
+  return WriteBool(buffer_, layout::param::kDisableAutoRename, v);
+}
 bool TaskParamBlock::IsResume() const { return ReadBool(buffer_, layout::param::kIsResume); }
 bool TaskParamBlock::IsResume(bool v) { return WriteBool(buffer_, layout::param::kIsResume, v); }
 

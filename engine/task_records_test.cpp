@@ -73,7 +73,9 @@ TEST(TaskParamBlockTest, LaysOutEveryFieldAtItsOffset) {
       {"(after the layout)", 26564, 27000 - 26564, ""},
   };
   ExpectLaidOut(block, table);
-  EXPECT_EQ(U16("a.mp3"), std::string("a\0.\0m\0p\0" "3\0\0\0", 12));
+  EXPECT_EQ(U16("a.mp3"), std::string("a\0.\0m\0p\0"
+                                      "3\0\0\0",
+                                      12));
 }
 
 TEST(TaskParamBlockTest, BuildArgumentsLeftOutAndTheirFlags) {
@@ -120,11 +122,13 @@ TEST(TaskParamBlockTest, LongTextsFillTheirFieldWithoutATerminator) {
       {"259 characters: the terminator still fits", std::string(259, 'a'), std::string(259, 'a')},
       {"260 characters", std::string(260, 'b'), std::string(260, 'b')},
       {"300 characters", std::string(300, 'c'), std::string(260, 'c')},
-      {"300 double-byte characters", [] {
+      {"300 double-byte characters",
+       [] {
          std::string s;
          for (int i = 0; i < 300; ++i) s += Gbk("舞");
          return s;
-       }(), [] {
+       }(),
+       [] {
          std::string s;
          for (int i = 0; i < 260; ++i) s += Gbk("舞");
          return s;
@@ -150,16 +154,35 @@ TEST(TaskInfoBlockTest, LaysOutEveryFieldAtItsOffset) {
   void* block = info.Build();
   ASSERT_NE(block, nullptr);
   const std::vector<LaidOutField> table = {
-      {"stat", 0, 4, "\x02"},        {"fail_code", 4, 4, ""},      {"szFilename", 8, 520, ""},
-      {"szReserved0", 528, 520, ""}, {"nTotalSize", 1048, 8, ""},  {"nTotalDownload", 1056, 8, ""},
-      {"fPercent", 1064, 4, ""},     {"nReserved0", 1068, 4, ""},  {"nSrcTotal", 1072, 4, ""},
-      {"nSrcUsing", 1076, 4, ""},    {"nReserved1", 1080, 4, ""},  {"nReserved2", 1084, 4, ""},
-      {"nReserved3", 1088, 4, ""},   {"nReserved4", 1092, 4, ""},  {"nReserved5", 1096, 8, ""},
-      {"nDonationP2P", 1104, 8, ""}, {"nReserved6", 1112, 8, ""},  {"nDonationOrgin", 1120, 8, ""},
-      {"nDonationP2S", 1128, 8, ""}, {"nReserved7", 1136, 8, ""},  {"nReserved8", 1144, 8, ""},
-      {"nSpeed", 1152, 4, ""},       {"nSpeedP2S", 1156, 4, ""},   {"nSpeedP2P", 1160, 4, ""},
-      {"bIsOriginUsable", 1164, 1, ""}, {"fHashPercent", 1165, 4, ""}, {"IsCreatingFile", 1169, 4, ""},
-      {"reserved", 1173, 256, ""},   {"(after the layout)", 1429, 1500 - 1429, ""},
+      {"stat", 0, 4, "\x02"},
+      {"fail_code", 4, 4, ""},
+      {"szFilename", 8, 520, ""},
+      {"szReserved0", 528, 520, ""},
+      {"nTotalSize", 1048, 8, ""},
+      {"nTotalDownload", 1056, 8, ""},
+      {"fPercent", 1064, 4, ""},
+      {"nReserved0", 1068, 4, ""},
+      {"nSrcTotal", 1072, 4, ""},
+      {"nSrcUsing", 1076, 4, ""},
+      {"nReserved1", 1080, 4, ""},
+      {"nReserved2", 1084, 4, ""},
+      {"nReserved3", 1088, 4, ""},
+      {"nReserved4", 1092, 4, ""},
+      {"nReserved5", 1096, 8, ""},
+      {"nDonationP2P", 1104, 8, ""},
+      {"nReserved6", 1112, 8, ""},
+      {"nDonationOrgin", 1120, 8, ""},
+      {"nDonationP2S", 1128, 8, ""},
+      {"nReserved7", 1136, 8, ""},
+      {"nReserved8", 1144, 8, ""},
+      {"nSpeed", 1152, 4, ""},
+      {"nSpeedP2S", 1156, 4, ""},
+      {"nSpeedP2P", 1160, 4, ""},
+      {"bIsOriginUsable", 1164, 1, ""},
+      {"fHashPercent", 1165, 4, ""},
+      {"IsCreatingFile", 1169, 4, ""},
+      {"reserved", 1173, 256, ""},
+      {"(after the layout)", 1429, 1500 - 1429, ""},
   };
   ExpectLaidOut(block, table);
   // Before any query: paused, every number 0, no file name.
@@ -201,12 +224,14 @@ TEST(TaskInfoBlockTest, AccessorsEncodeAtTheFieldOffsets) {
       {"nSrcUsing", 1076, std::string("\x02\0\0\0", 4), [](TaskInfoBlock& b) { return b.nSrcUsing(2); },
        [](const TaskInfoBlock& b) { return b.nSrcUsing() == 2; }},
       {"nDonationP2P", 1104, std::string("\x07\0\0\0\0\0\0\0", 8),
-       [](TaskInfoBlock& b) { return b.nDonationP2P(7); }, [](const TaskInfoBlock& b) { return b.nDonationP2P() == 7; }},
+       [](TaskInfoBlock& b) { return b.nDonationP2P(7); },
+       [](const TaskInfoBlock& b) { return b.nDonationP2P() == 7; }},
       {"nDonationOrgin", 1120, std::string("\x08\0\0\0\0\0\0\0", 8),
        [](TaskInfoBlock& b) { return b.nDonationOrgin(8); },
        [](const TaskInfoBlock& b) { return b.nDonationOrgin() == 8; }},
       {"nDonationP2S", 1128, std::string("\x09\0\0\0\0\0\0\0", 8),
-       [](TaskInfoBlock& b) { return b.nDonationP2S(9); }, [](const TaskInfoBlock& b) { return b.nDonationP2S() == 9; }},
+       [](TaskInfoBlock& b) { return b.nDonationP2S(9); },
+       [](const TaskInfoBlock& b) { return b.nDonationP2S() == 9; }},
       {"nSpeed", 1152, std::string("\x00\x04\0\0", 4), [](TaskInfoBlock& b) { return b.nSpeed(1024); },
        [](const TaskInfoBlock& b) { return b.nSpeed() == 1024; }},
       {"nSpeedP2S", 1156, std::string("\x05\0\0\0", 4), [](TaskInfoBlock& b) { return b.nSpeedP2S(5); },
@@ -215,7 +240,8 @@ TEST(TaskInfoBlockTest, AccessorsEncodeAtTheFieldOffsets) {
        [](const TaskInfoBlock& b) { return b.nSpeedP2P() == 6; }},
       {"bIsOriginUsable", 1164, "\x01", [](TaskInfoBlock& b) { return b.bIsOriginUsable(true); },
        [](const TaskInfoBlock& b) { return b.bIsOriginUsable(); }},
-      {"IsCreatingFile", 1169, std::string("\x01\0\0\0", 4), [](TaskInfoBlock& b) { return b.IsCreatingFile(1); },
+      {"IsCreatingFile", 1169, std::string("\x01\0\0\0", 4),
+       [](TaskInfoBlock& b) { return b.IsCreatingFile(1); },
        [](const TaskInfoBlock& b) { return b.IsCreatingFile() == 1; }},
   };
   for (const Case& c : cases) {
