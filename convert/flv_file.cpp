@@ -31,6 +31,14 @@ std::string LowerAscii(std::string text) {
   return text;
 }
 
+// Opens a new writer; the writer is handed back even when that fails, so the error path removes
+// whatever it created.
+template <typename Writer>
+std::unique_ptr<Writer> Opened(std::unique_ptr<Writer> writer, Status* status) {
+  *status = writer->Open();
+  return writer;
+}
+
 std::filesystem::path WithSuffix(const std::filesystem::path& base, const char* suffix) {
   return std::filesystem::path(base.string() + suffix);
 }
@@ -218,9 +226,7 @@ std::unique_ptr<IAudioWriter> FLVFile::GetAudioWriter(uint8_t media_info, Status
     case flv::kSoundFormatMp38k: {
       auto path = WithSuffix(output_path_base_, ".mp3");
       if (!CanWriteTo(path)) return nullptr;
-      auto writer = std::make_unique<MP3Writer>(path, warnings_);
-      *status = writer->Open();
-      return writer;
+      return Opened(std::make_unique<MP3Writer>(path, warnings_), status);
     }
     case flv::kSoundFormatPcmPlatform:
     case flv::kSoundFormatPcmLittle: {
@@ -229,23 +235,17 @@ std::unique_ptr<IAudioWriter> FLVFile::GetAudioWriter(uint8_t media_info, Status
       if (format == flv::kSoundFormatPcmPlatform) {
         warnings_.push_back("PCM byte order unspecified, assuming little endian.");
       }
-      auto writer = std::make_unique<WAVWriter>(path, bits, channels, flv::kPcmSampleRates[rate]);
-      *status = writer->Open();
-      return writer;
+      return Opened(std::make_unique<WAVWriter>(path, bits, channels, flv::kPcmSampleRates[rate]), status);
     }
     case flv::kSoundFormatAac: {
       auto path = WithSuffix(output_path_base_, ".aac");
       if (!CanWriteTo(path)) return nullptr;
-      auto writer = std::make_unique<AACWriter>(path);
-      *status = writer->Open();
-      return writer;
+      return Opened(std::make_unique<AACWriter>(path), status);
     }
     case flv::kSoundFormatSpeex: {
       auto path = WithSuffix(output_path_base_, ".spx");
       if (!CanWriteTo(path)) return nullptr;
-      auto writer = std::make_unique<SpeexWriter>(path, static_cast<uint32_t>(fs_.Length()));
-      *status = writer->Open();
-      return writer;
+      return Opened(std::make_unique<SpeexWriter>(path, static_cast<uint32_t>(fs_.Length())), status);
     }
     case flv::kSoundFormatAdpcm:
       warnings_.push_back(AudioRefused("ADPCM"));
@@ -270,16 +270,12 @@ std::unique_ptr<IVideoWriter> FLVFile::GetVideoWriter(int codec_id, Status* stat
       if (codec_id == flv::kCodecVp6Alpha && !CanWriteTo(WithSuffix(output_path_base_, ".alpha.avi"))) {
         return nullptr;
       }
-      auto writer = std::make_unique<AVIWriter>(output_path_base_, codec_id, warnings_);
-      *status = writer->Open();
-      return writer;
+      return Opened(std::make_unique<AVIWriter>(output_path_base_, codec_id, warnings_), status);
     }
     case flv::kCodecH264: {
       auto path = WithSuffix(output_path_base_, ".264");
       if (!CanWriteTo(path)) return nullptr;
-      auto writer = std::make_unique<RawH264Writer>(path);
-      *status = writer->Open();
-      return writer;
+      return Opened(std::make_unique<RawH264Writer>(path), status);
     }
     case flv::kCodecScreen:
       warnings_.push_back(VideoRefused("Screen"));
