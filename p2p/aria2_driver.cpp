@@ -174,6 +174,8 @@ bool Aria2Driver::AddDownload(Download& download, bool paused) {
   aria2::A2Gid gid = 0;
   const auto options = DownloadOptions(download.params, download.safe_name, paused);
   if (aria2::addUri(session_, &gid, {download.params.url}, options) != 0) return false;
+  // aria2 accepts some addresses it cannot parse without making a download of them.
+  if (StateOf(gid) == DownloadState::kNoDownload) return false;
   download.gid = gid;
   download.has_gid = true;
   download.state = paused ? DownloadState::kPaused : DownloadState::kWaiting;
@@ -197,8 +199,13 @@ void Aria2Driver::Refresh() {
     if (!download.has_gid || download.settled || !session_) continue;
     aria2::DownloadHandle* handle = aria2::getDownloadHandle(session_, download.gid);
     if (!handle) {
-      // aria2 no longer keeps the result: the last published state stands.
+      // aria2 keeps no record of it any more; only a download that had not ended is reported failed.
       download.settled = true;
+      if (!Settled(download.state)) {
+        Snapshot gone;
+        gone.state = DownloadState::kRemoved;
+        table_.Publish(task, gone);
+      }
       continue;
     }
     Snapshot snapshot;
