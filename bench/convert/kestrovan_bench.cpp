@@ -52,8 +52,9 @@ uint64_t MakeFlv(const std::filesystem::path& path, uint64_t min_bytes, bool vbr
   out.write(reinterpret_cast<const char*>(header), sizeof header);
   Bytes video(4000, 0x11);
   video[0] = 0x00;
-  Bytes cbr_audio = Mp3Frame(9);
-  cbr_audio.insert(cbr_audio.end(), cbr_audio.begin(), cbr_audio.end());
+  const Bytes frame = Mp3Frame(9);
+  Bytes cbr_audio = frame;
+  cbr_audio.insert(cbr_audio.end(), frame.begin(), frame.end());
   Bytes vbr_audio = Mp3Frame(9);
   Bytes faster = Mp3Frame(10);
   vbr_audio.insert(vbr_audio.end(), faster.begin(), faster.end());
