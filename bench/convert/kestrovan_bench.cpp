@@ -28,6 +28,13 @@ Bytes Mp3Frame(int bitrate_index) {
   return frame;
 }
 
+Bytes Join(const Bytes& a, const Bytes& b) {
+  Bytes joined(a.size() + b.size());
+  std::copy(a.begin(), a.end(), joined.begin());
+  std::copy(b.begin(), b.end(), joined.begin() + static_cast<std::ptrdiff_t>(a.size()));
+  return joined;
+}
+
 void PutTag(std::ofstream& out, unsigned char type, unsigned char media_info, const Bytes& payload,
             uint32_t ts) {
   uint32_t size = static_cast<uint32_t>(payload.size() + 1);
@@ -52,13 +59,7 @@ uint64_t MakeFlv(const std::filesystem::path& path, uint64_t min_bytes, bool vbr
   out.write(reinterpret_cast<const char*>(header), sizeof header);
   Bytes video(4000, 0x11);
   video[0] = 0x00;
-  const Bytes frame = Mp3Frame(9);
-  Bytes cbr_audio = frame;
-  cbr_audio.insert(cbr_audio.end(), frame.begin(), frame.end());
-  Bytes vbr_audio = Mp3Frame(9);
-  Bytes faster = Mp3Frame(10);
-  vbr_audio.insert(vbr_audio.end(), faster.begin(), faster.end());
-  const Bytes& audio = vbr ? vbr_audio : cbr_audio;
+  const Bytes audio = Join(Mp3Frame(9), Mp3Frame(vbr ? 10 : 9));
   uint64_t written = 13, audio_bytes = 0;
   for (uint32_t step = 0; written < min_bytes; ++step) {
     PutTag(out, 9, step % 250 == 0 ? 0x12 : 0x22, video, step * 40);
