@@ -15,6 +15,7 @@
 #include "resolve/batch_host.h"
 #include "resolve/resolve_worker.h"
 #include "resolve/ui_bridge.h"
+#include "tasks/number_format.h"
 #include "web/text_ops.h"
 
 namespace morvalin {

@@ -193,14 +193,6 @@ TEST_F(BatchWindowTest, TasksTakeTheDirectoryAndSpeedTextsAsTheyAreAtTheEnd) {
   EXPECT_EQ(host.speed_limits, (std::vector<std::int32_t>{400, 0}));
 }
 
-TEST(SpeedLimitFromTextTest, ReadsTheLeadingNumberCutTowardZero) {
-  const std::vector<std::pair<std::string, std::int32_t>> cases = {
-      {"9999", 9999}, {"abc", 0}, {"", 0}, {"  12.9KB", 12}, {"-7.9", -7}, {"1e3", 1000},
-      {"99999999999", 2147483647}, {"-99999999999", -2147483648LL},
-  };
-  for (const auto& [text, limit] : cases) EXPECT_EQ(SpeedLimitFromText(text), limit) << text;
-}
-
 TEST_F(BatchWindowTest, ShowOnTopFollowsTheCheckBoxAndCloseOnlyHides) {
   window->show();
   QTest::mouseClick(window->选择框1, Qt::LeftButton, {}, QPoint(5, 12));

@@ -1,7 +1,5 @@
 #include "resolve/resolve_worker.h"
 
-#include <cmath>
-#include <limits>
 #include <utility>
 
 #include "platform/code_page.h"
@@ -10,19 +8,12 @@
 #include "resolve/resolvers.h"
 #include "resolve/task_creation.h"
 #include "resolve/ui_bridge.h"
+#include "tasks/number_format.h"
 #include "web/text_ops.h"
 
 namespace morvalin {
 
 std::vector<std::string> SplitBatchLines(const std::string& text) { return Split(text, "\r\n"); }
-
-std::int32_t SpeedLimitFromText(const std::string& text) {
-  const double number = std::trunc(LeadingNumber(text));
-  if (std::isnan(number)) return 0;
-  if (number <= std::numeric_limits<std::int32_t>::min()) return std::numeric_limits<std::int32_t>::min();
-  if (number >= std::numeric_limits<std::int32_t>::max()) return std::numeric_limits<std::int32_t>::max();
-  return static_cast<std::int32_t>(number);
-}
 
 void ResolveWorker(std::shared_ptr<UiBridge> ui, BatchWindow* window, SiteTable sites) {
   std::string text;

@@ -28,8 +28,4 @@ void ResolveWorker(std::shared_ptr<UiBridge> ui, BatchWindow* window, SiteTable 
 // the very end adds no line, an empty text gives none.
 std::vector<std::string> SplitBatchLines(const std::string& text);
 
-// A speed text read as a leading decimal number, cut toward zero to a 32-bit integer (0 when the text
-// holds no number; out-of-range values are held at the nearest 32-bit bound).
-std::int32_t SpeedLimitFromText(const std::string& text);
-
 }  // namespace morvalin

@@ -22,3 +22,15 @@ morvalin_test(NAME resolve_ui_test
   LIBS resolve_ui engine_fake testsupport Qt6::Test)
 # The tests copy the delivered empty store.
 add_dependencies(resolve_ui_test store_data_file)
+
+# The whole road of an address through the real engine library, store file and converter program.
+morvalin_test(NAME resolve_e2e_test
+  SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/batch_e2e_test.cpp
+  LIBS resolve_ui testsupport Qt6::Test
+  TIMEOUT 300)
+add_dependencies(resolve_e2e_test store_data_file)
+foreach(needed p2p kestrovan)
+  if(TARGET ${needed})
+    add_dependencies(resolve_e2e_test ${needed})
+  endif()
+endforeach()
