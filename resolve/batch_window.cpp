@@ -6,6 +6,7 @@
 
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QFont>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -34,6 +35,10 @@ BatchWindow::BatchWindow(BatchHost& host, SiteTable sites, QWidget* parent)
       host_(host),
       sites_(std::move(sites)) {
   setWindowTitle(QStringLiteral("Tessivar（一个播放地址一行，可同时下载不同舞曲网舞曲）"));
+  // The same face and size as the main window, so that the fixed places fit the texts.
+  QFont font(QStringLiteral("Noto Sans CJK SC"));
+  font.setPixelSize(12);
+  setFont(font);
   move(50, 50);
   resize(618, 266);
   编辑框1->setGeometry(5, 8, 603, 192);

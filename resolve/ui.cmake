@@ -34,3 +34,9 @@ foreach(needed p2p kestrovan)
     add_dependencies(resolve_e2e_test ${needed})
   endif()
 endforeach()
+
+# Draws the documentation's pictures of both windows (docs/make-screenshots.sh runs it).
+add_executable(window_screenshots EXCLUDE_FROM_ALL ${CMAKE_SOURCE_DIR}/docs/window_screenshots.cpp)
+target_link_libraries(window_screenshots PRIVATE app_lib resolve_ui engine_fake)
+target_compile_definitions(window_screenshots PRIVATE MORVALIN_RUN_DIR="${MORVALIN_RUN_DIR}")
+add_dependencies(window_screenshots store_data_file)
