@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <optional>
+#include <thread>
+#include <tuple>
 
 #include "platform/code_page.h"
 #include "store/store_test_support.h"
@@ -241,6 +243,51 @@ TEST_P(RecordSetTest, TableHoldsWhatWasSaved) {
 
 INSTANTIATE_TEST_SUITE_P(Steps, RecordSetTest, ::testing::ValuesIn(kCases),
                          [](const ::testing::TestParamInfo<Case>& info) { return std::string(info.param.name); });
+
+}  // namespace
+}  // namespace morvalin
+
+namespace morvalin {
+namespace {
+
+// The worker thread writes 记录集1 while the UI thread writes 记录集3 over the same connection: each
+// record set must still know the row ids of its own new records.
+TEST(RecordSetThreadTest, TwoRecordSetsOnOneConnectionFromTwoThreads) {
+  TempDir dir;
+  const std::string path = dir.File("Data.mdb");
+  // Far apart row ids in the two tables, so that one set taking the other's new row id shows.
+  ASSERT_TRUE(testing::MakeStore(path, "INSERT INTO 下载记录 (rowid) VALUES (100000)"));
+  TaskStore store;
+  store.OpenStore(path, std::string(kStorePassword));
+  store.记录集1.GoToRecord(0);
+  store.记录集1.DeleteCurrentRecord();
+  constexpr int kEach = 40;
+  const auto fill = [](RecordSet& set, const char* field, const std::string& prefix) {
+    for (int i = 0; i < kEach; ++i) {
+      if (set.AddRecord() != 1) return;
+      set.WriteField(field, prefix + std::to_string(i));
+      set.MoveNext();
+    }
+  };
+  std::thread worker(fill, std::ref(store.记录集1), "下载文件名", "task ");
+  fill(store.记录集3, "文件名", "done ");
+  worker.join();
+
+  for (auto [set, field, prefix] : {std::tuple{&store.记录集1, "下载文件名", "task "},
+                                    std::tuple{&store.记录集3, "文件名", "done "}}) {
+    ASSERT_EQ(set->RecordCount(), kEach);
+    for (int i = 0; i < kEach; ++i) {
+      set->GoToRecord(i);
+      EXPECT_EQ(set->ReadText(field), prefix + std::to_string(i));
+      // Rewriting through the set hits its own record, not one of the other table's row ids.
+      set->WriteField(field, "x");
+    }
+    set->MoveFirst();
+  }
+  SecondConnection other(path);
+  EXPECT_EQ(other.Read("下载记录", {"下载文件名"}), Rows(kEach, {"x"}));
+  EXPECT_EQ(other.Read("完成下载", {"文件名"}), Rows(kEach, {"x"}));
+}
 
 }  // namespace
 }  // namespace morvalin
