@@ -38,6 +38,11 @@ FixtureServer::~FixtureServer() {
     stopping_ = true;
   }
   stop_cv_.notify_all();
+  // stop() does nothing to a server whose thread has not begun listening yet, and the thread would
+  // then listen for ever: wait (bounded) until it runs.
+  for (int i = 0; i < 10'000 && thread_.joinable() && !server_->is_running(); ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
   server_->stop();
   if (thread_.joinable()) thread_.join();
 }
