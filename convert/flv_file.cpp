@@ -46,7 +46,8 @@ std::filesystem::path WithSuffix(const std::filesystem::path& base, const char* 
 }  // namespace
 
 const std::vector<std::string>& FLVFile::OutputExtensions() {
-  static const std::vector<std::string> extensions = {".avi", ".mp3", ".264", ".aac", ".spx", ".txt"};
+  // ".wav" too: a PCM stream in "x.wav" would otherwise be written over its own input.
+  static const std::vector<std::string> extensions = {".avi", ".mp3", ".264", ".aac", ".spx", ".txt", ".wav"};
   return extensions;
 }
 
@@ -299,7 +300,8 @@ Status FLVFile::CloseOutput(bool failed) {
     if (!failed) return;
     for (const auto& path : paths) {
       std::error_code ignored;
-      if (path) std::filesystem::remove(*path, ignored);
+      // Only files: a directory standing where an output should go is the user's, not ours.
+      if (path && std::filesystem::is_regular_file(*path, ignored)) std::filesystem::remove(*path, ignored);
     }
   };
   if (video_writer_) {
