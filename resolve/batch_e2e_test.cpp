@@ -211,7 +211,10 @@ TEST_F(BatchEndToEndTest, PastedAddressesBecomeFinishedTracksAndAnUnfinishedOneS
   }
   EXPECT_TRUE(asked_with_session);
 
-  // One more address, whose media comes too slowly to finish, then the program ends.
+  // One more address, whose media comes too slowly to finish, into a folder typed but not yet made;
+  // then the program ends.
+  const fs::path new_folder = downloads_ / "新目录";
+  run->window.directory_text = Utf8ToGbk(new_folder.string() + "/");
   server_.ServeData("/media/slow.mp3", Pattern(4'000'000, 3), 20'000);
   const std::string slow_line = ServePage("/sited.example/play/4.html",
       "<script>var url = \"" + server_.Url("/media/slow.mp3") + "\";</script>"
@@ -220,7 +223,7 @@ TEST_F(BatchEndToEndTest, PastedAddressesBecomeFinishedTracksAndAnUnfinishedOneS
   ASSERT_TRUE(PollUntil(*run, [&] {
     return run->window.download_list.RowCount() == 1 &&
            run->window.download_list.StateImage(0) == kIconDownloading &&
-           fs::exists(downloads_ / "Slow.mp3");
+           fs::exists(new_folder / "Slow.mp3");
   }));
   run.reset();
   engine_.XL_UnInit();
