@@ -16,7 +16,16 @@
 //   are given in UTF-8 (they are names in the source, not system texts).
 // - Nothing throws and nothing shows a message. A record set that is not open: RecordCount -1, reads
 //   empty, ReadInt leaves its variable, AddRecord not 1, writes, moves and deletions do nothing.
-// - A record set is used from one thread at a time (the caller serialises).
+// - GoToRecord outside 0..RecordCount-1 leaves no current record (it never keeps the old one).
+// - After DeleteCurrentRecord there is no current record; the next MoveNext goes on to the record
+//   that followed the deleted one.
+// - A save that fails (full disk, write-protected file) is dropped without a message: the record keeps
+//   what was saved before, and a new record that could not be saved leaves the record set. On a
+//   write-protected file AddRecord returns 0 at once.
+// - A field the table lacks makes that one read or write fail. A text that is not a whole 32-bit
+//   number written to an integer field is not written; ReadInt converts a text field holding one.
+// - A record set is used from one thread at a time (the caller serialises); the three may be used
+//   from different threads, as they share the one connection under a lock.
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -60,8 +69,9 @@ class TaskStore {
   TaskStore& operator=(const TaskStore&) = delete;
 
   // Connects to `path` keyed with `password` and opens the three tables. A missing file, a wrong
-  // password, a damaged file or a missing table leaves the record sets concerned not open.
-  // The store never creates the file.
+  // password or a damaged file (one that fails SQLite's quick check) leaves all three not open; a
+  // missing table, or a table lacking one of its fields, leaves that record set not open. Each record
+  // set starts on its first record. The store never creates the file.
   void OpenStore(const std::string& path, const std::string& password);
 
   RecordSet 记录集1;  // 下载记录
