@@ -40,6 +40,10 @@ class FlvBuilder {
 };
 
 Bytes Concat(const std::vector<Bytes>& parts);
+// Little-endian fields and text of a written file.
+uint32_t LE32(const Bytes& b, size_t at);
+uint16_t LE16(const Bytes& b, size_t at);
+std::string Text(const Bytes& b, size_t at, size_t n);
 void WriteFile(const std::filesystem::path& path, const Bytes& bytes);
 Bytes ReadFile(const std::filesystem::path& path);
 
