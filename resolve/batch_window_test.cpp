@@ -11,6 +11,8 @@
 #include <QCheckBox>
 #include <QLabel>
 #include <QPlainTextEdit>
+#include <QProcess>
+#include <QProcessEnvironment>
 #include <QPushButton>
 
 #include <gtest/gtest.h>
@@ -250,6 +252,30 @@ TEST_F(SlowPageTest, DestroyingTheWindowDuringABatchAbandonsTheWorker) {
   ASSERT_TRUE(test::WaitUntil([&] { return batch.expired(); }));
   EXPECT_TRUE(host.tasks.empty());
   EXPECT_EQ(host.speed_limits, (std::vector<std::int32_t>{400}));
+}
+
+// The program ends as morvalin does while its worker still waits for a page that never comes: the
+// window goes, main returns, and the process must end at once with 0, neither crashing nor hanging.
+TEST(ProgramEndTest, EndsCleanlyInTheMiddleOfABatch) {
+  test::TestApplication();
+  FixtureServer server;
+  server.ServeStall("/sited.example/stall.html");
+  QProcess probe;
+  QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+  environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+  probe.setProcessEnvironment(environment);
+  probe.start(QStringLiteral(BATCH_EXIT_PROBE),
+              {QString::fromStdString(server.HostPort()),
+               QString::fromStdString(server.Url("/sited.example/stall.html") + "\n" +
+                                      server.Url("/sited.example/never-asked.html"))});
+  ASSERT_TRUE(probe.waitForStarted(30'000));
+  ASSERT_TRUE(test::WaitUntil([&] { return !server.RequestedPaths().empty(); }));
+  probe.write("q\n");
+  probe.closeWriteChannel();
+  ASSERT_TRUE(probe.waitForFinished(60'000));
+  EXPECT_EQ(probe.exitStatus(), QProcess::NormalExit);
+  EXPECT_EQ(probe.exitCode(), 0);
+  EXPECT_EQ(server.RequestedPaths(), (std::vector<std::string>{"/sited.example/stall.html"}));
 }
 
 }  // namespace

@@ -20,8 +20,11 @@ morvalin_test(NAME resolve_ui_test
           ${CMAKE_CURRENT_SOURCE_DIR}/batch_window_test.cpp
           ${CMAKE_CURRENT_SOURCE_DIR}/task_creation_test.cpp
   LIBS resolve_ui engine_fake testsupport Qt6::Test)
-# The tests copy the delivered empty store.
-add_dependencies(resolve_ui_test store_data_file)
+# The tests copy the delivered empty store, and run a program that ends in the middle of a batch.
+add_executable(batch_exit_probe ${CMAKE_CURRENT_SOURCE_DIR}/batch_exit_probe.cpp)
+target_link_libraries(batch_exit_probe PRIVATE resolve_ui Qt6::Test)
+add_dependencies(resolve_ui_test store_data_file batch_exit_probe)
+target_compile_definitions(resolve_ui_test PRIVATE BATCH_EXIT_PROBE="$<TARGET_FILE:batch_exit_probe>")
 
 # The whole road of an address through the real engine library, store file and converter program.
 morvalin_test(NAME resolve_e2e_test
