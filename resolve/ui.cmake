@@ -11,6 +11,12 @@ add_library(resolve_ui STATIC
 target_include_directories(resolve_ui PUBLIC ${CMAKE_SOURCE_DIR})
 target_link_libraries(resolve_ui PUBLIC resolve tasks store engine Qt6::Widgets Threads::Threads)
 
+# Draws the documentation's pictures of both windows (docs/make-screenshots.sh runs it).
+add_executable(window_screenshots EXCLUDE_FROM_ALL ${CMAKE_SOURCE_DIR}/docs/window_screenshots.cpp)
+target_link_libraries(window_screenshots PRIVATE app_lib resolve_ui engine_fake)
+target_compile_definitions(window_screenshots PRIVATE MORVALIN_RUN_DIR="${MORVALIN_RUN_DIR}")
+add_dependencies(window_screenshots store_data_file)
+
 if(NOT BUILD_TESTING)
   return()
 endif()
@@ -38,8 +44,3 @@ foreach(needed p2p kestrovan)
   endif()
 endforeach()
 
-# Draws the documentation's pictures of both windows (docs/make-screenshots.sh runs it).
-add_executable(window_screenshots EXCLUDE_FROM_ALL ${CMAKE_SOURCE_DIR}/docs/window_screenshots.cpp)
-target_link_libraries(window_screenshots PRIVATE app_lib resolve_ui engine_fake)
-target_compile_definitions(window_screenshots PRIVATE MORVALIN_RUN_DIR="${MORVALIN_RUN_DIR}")
-add_dependencies(window_screenshots store_data_file)
