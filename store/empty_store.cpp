@@ -14,8 +14,8 @@ namespace morvalin {
 namespace {
 
 std::string CreateTableSql(const TableSpec& table) {
-  std::string sql = "CREATE TABLE " + QuoteIdentifier(table.name) + " (" +
-                    QuoteIdentifier(kRecordKeyColumn) + " INTEGER PRIMARY KEY";
+  std::string sql = "CREATE TABLE " + QuoteIdentifier(table.name) + " (" + QuoteIdentifier(kRecordKeyColumn) +
+                    " INTEGER PRIMARY KEY";
   for (const FieldSpec& field : table.fields) {
     sql += ", " + QuoteIdentifier(field.name) + (field.kind == FieldKind::kInteger ? " INTEGER" : " TEXT");
   }
@@ -28,8 +28,8 @@ bool WriteStore(const std::string& path, const std::string& password) {
     sqlite3_close(db);
     return false;
   }
-  bool ok = password.empty() ||
-            sqlite3_key(db, password.data(), static_cast<int>(password.size())) == SQLITE_OK;
+  bool ok =
+      password.empty() || sqlite3_key(db, password.data(), static_cast<int>(password.size())) == SQLITE_OK;
   std::string sql = "BEGIN;";
   for (const TableSpec* table : StoreTables()) sql += CreateTableSql(*table);
   sql += "COMMIT;";

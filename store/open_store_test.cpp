@@ -24,7 +24,8 @@ const std::string kPassword(kStorePassword);
 
 // A store with records in every table, large enough to span many pages.
 void MakePopulatedStore(const std::string& path) {
-  ASSERT_TRUE(testing::MakeStore(path,
+  ASSERT_TRUE(testing::MakeStore(
+      path,
       "INSERT INTO 下载记录 (文件完整地址, 下载文件名, 编号) VALUES ('http://m/a.mp3', 'a', 1), "
       "('http://m/b.mp3', 'b', 2);"
       "INSERT INTO 设置记录 (下载速度, 下载路径, 自动下载) VALUES ('9999', '/dj/', 1);"
@@ -78,7 +79,8 @@ struct BadFile {
 void PrintTo(const BadFile& c, std::ostream* os) { *os << c.name; }
 
 std::string Damaged(std::string bytes, std::size_t at) {
-  for (std::size_t i = at; i < at + 16 && i < bytes.size(); ++i) bytes[i] = static_cast<char>(bytes[i] ^ 0x5A);
+  for (std::size_t i = at; i < at + 16 && i < bytes.size(); ++i)
+    bytes[i] = static_cast<char>(bytes[i] ^ 0x5A);
   return bytes;
 }
 
@@ -119,7 +121,9 @@ TEST_P(BadFileTest, LeavesEveryRecordSetNotOpenAndTheFileUntouched) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Files, BadFileTest, ::testing::ValuesIn(kBadFiles),
-                         [](const ::testing::TestParamInfo<BadFile>& info) { return std::string(info.param.name); });
+                         [](const ::testing::TestParamInfo<BadFile>& info) {
+                           return std::string(info.param.name);
+                         });
 
 TEST(OpenStoreTest, DirectoryInPlaceOfTheFileIsNotOpened) {
   TempDir dir;
@@ -139,7 +143,8 @@ void PrintTo(const SchemaChange& c, std::ostream* os) { *os << c.name; }
 const SchemaChange kSchemaChanges[] = {
     {"SettingsTableMissing", "DROP TABLE 设置记录", true, false, true},
     {"FinishedTableLacksAField",
-     "DROP TABLE 完成下载; CREATE TABLE 完成下载 (id INTEGER PRIMARY KEY, 文件名 TEXT, 完成时间 TEXT, 歌曲来源 TEXT)",
+     "DROP TABLE 完成下载; CREATE TABLE 完成下载 (id INTEGER PRIMARY KEY, 文件名 TEXT, 完成时间 TEXT, "
+     "歌曲来源 TEXT)",
      true, true, false},
     {"PendingTableIsAView",
      "DROP TABLE 下载记录; CREATE VIEW 下载记录 AS SELECT 1 AS 文件完整地址, 1 AS 下载文件名, 1 AS 下载路径, "

@@ -45,8 +45,8 @@ void RecordSet::GoToRecord(int n) {
   s.current_deleted = false;
   // A position outside the records leaves no current record rather than keeping the old one, so a
   // caller never reads another record's fields by mistake.
-  s.position = (n >= 0 && static_cast<std::size_t>(n) < s.rows.size()) ? static_cast<std::size_t>(n)
-                                                                         : s.rows.size();
+  s.position =
+      (n >= 0 && static_cast<std::size_t>(n) < s.rows.size()) ? static_cast<std::size_t>(n) : s.rows.size();
 }
 
 void RecordSet::MoveFirst() { GoToRecord(0); }

@@ -1,9 +1,9 @@
+#include "store/record_set_state.h"
+
 #include <strings.h>
 
 #include <algorithm>
 #include <cctype>
-
-#include "store/record_set_state.h"
 
 namespace morvalin {
 namespace {
@@ -177,8 +177,8 @@ void RecordSet::State::Bind(std::shared_ptr<StoreConnection> with, const TableSp
   }
   if (rc != SQLITE_DONE) return;
   for (const FieldSpec& field : spec.fields) {
-    const bool present = std::any_of(found.begin(), found.end(),
-                                     [&](const Column& c) { return c.name == field.name; });
+    const bool present =
+        std::any_of(found.begin(), found.end(), [&](const Column& c) { return c.name == field.name; });
     if (!present) return;
   }
 

@@ -18,8 +18,21 @@ using testing::SecondConnection;
 using testing::TempDir;
 
 struct Step {
-  enum Kind { kAdd, kWrite, kWriteInt, kNext, kFirst, kGo, kDelete, kDeleteAll, kRenumber, kRead, kReadInt,
-              kCount, kOther };
+  enum Kind {
+    kAdd,
+    kWrite,
+    kWriteInt,
+    kNext,
+    kFirst,
+    kGo,
+    kDelete,
+    kDeleteAll,
+    kRenumber,
+    kRead,
+    kReadInt,
+    kCount,
+    kOther
+  };
   Kind kind = kAdd;
   std::string field;  // UTF-8
   std::string text;   // UTF-8: a value, an expected text, or SQL for kOther
@@ -44,7 +57,9 @@ Step Go(int n) { return Make(Step::kGo, {}, {}, n); }
 Step Delete() { return Make(Step::kDelete); }
 Step DeleteAll() { return Make(Step::kDeleteAll); }
 Step Renumber() { return Make(Step::kRenumber); }
-Step Read(std::string f, std::string expected) { return Make(Step::kRead, std::move(f), std::move(expected)); }
+Step Read(std::string f, std::string expected) {
+  return Make(Step::kRead, std::move(f), std::move(expected));
+}
 Step ReadInt(std::string f, std::optional<int> expected) {
   Step step = Make(Step::kReadInt, std::move(f));
   step.expected_int = expected;
@@ -56,7 +71,7 @@ Step Other(std::string sql) { return Make(Step::kOther, {}, std::move(sql)); }
 
 struct Case {
   const char* name;
-  int record_set;  // 1, 2 or 3
+  int record_set;    // 1, 2 or 3
   std::string seed;  // SQL run before the store is opened
   std::vector<Step> steps;
   std::string table;
@@ -76,14 +91,30 @@ std::string RunSteps(RecordSet& set, SecondConnection& other, const std::vector<
       case Step::kAdd:
         if (set.AddRecord() != 1) fail(i, "AddRecord did not return 1");
         break;
-      case Step::kWrite: set.WriteField(s.field, Gbk(s.text)); break;
-      case Step::kWriteInt: set.WriteField(s.field, static_cast<std::int32_t>(s.number)); break;
-      case Step::kNext: set.MoveNext(); break;
-      case Step::kFirst: set.MoveFirst(); break;
-      case Step::kGo: set.GoToRecord(s.number); break;
-      case Step::kDelete: set.DeleteCurrentRecord(); break;
-      case Step::kDeleteAll: set.DeleteAllRecords(); break;
-      case Step::kRenumber: RenumberPendingRecords(set); break;
+      case Step::kWrite:
+        set.WriteField(s.field, Gbk(s.text));
+        break;
+      case Step::kWriteInt:
+        set.WriteField(s.field, static_cast<std::int32_t>(s.number));
+        break;
+      case Step::kNext:
+        set.MoveNext();
+        break;
+      case Step::kFirst:
+        set.MoveFirst();
+        break;
+      case Step::kGo:
+        set.GoToRecord(s.number);
+        break;
+      case Step::kDelete:
+        set.DeleteCurrentRecord();
+        break;
+      case Step::kDeleteAll:
+        set.DeleteAllRecords();
+        break;
+      case Step::kRenumber:
+        RenumberPendingRecords(set);
+        break;
       case Step::kRead: {
         const std::string got = GbkToUtf8(set.ReadText(s.field));
         if (got != s.text) fail(i, "read " + s.field + " gave '" + got + "', expected '" + s.text + "'");
@@ -117,6 +148,7 @@ const std::vector<std::string> kFinishedName = {"文件名"};
 const std::vector<std::string> kPendingNameNumber = {"下载文件名", "编号"};
 const std::vector<std::string> kSettingsFields = {"下载速度", "下载路径", "自动下载"};
 
+// clang-format off
 const Case kCases[] = {
     // Pending new records.
     {"NewRecordIsSavedByMoveNext", 3, kSeedFinished,
@@ -221,6 +253,7 @@ const Case kCases[] = {
      "下载记录", kPendingNameNumber, {{"b", "1"}, {"d", "2"}, {"e", "3"}, {"f", "4"}}},
     {"RenumberOnAnEmptyTableWritesNothing", 1, {}, {Renumber(), Count(0)}, "下载记录", kPendingNameNumber, {}},
 };
+// clang-format on
 
 class RecordSetTest : public ::testing::TestWithParam<Case> {};
 
@@ -242,7 +275,9 @@ TEST_P(RecordSetTest, TableHoldsWhatWasSaved) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Steps, RecordSetTest, ::testing::ValuesIn(kCases),
-                         [](const ::testing::TestParamInfo<Case>& info) { return std::string(info.param.name); });
+                         [](const ::testing::TestParamInfo<Case>& info) {
+                           return std::string(info.param.name);
+                         });
 
 }  // namespace
 }  // namespace morvalin
@@ -273,8 +308,8 @@ TEST(RecordSetThreadTest, TwoRecordSetsOnOneConnectionFromTwoThreads) {
   fill(store.记录集3, "文件名", "done ");
   worker.join();
 
-  for (auto [set, field, prefix] : {std::tuple{&store.记录集1, "下载文件名", "task "},
-                                    std::tuple{&store.记录集3, "文件名", "done "}}) {
+  for (auto [set, field, prefix] :
+       {std::tuple{&store.记录集1, "下载文件名", "task "}, std::tuple{&store.记录集3, "文件名", "done "}}) {
     ASSERT_EQ(set->RecordCount(), kEach);
     for (int i = 0; i < kEach; ++i) {
       set->GoToRecord(i);

@@ -34,7 +34,8 @@ std::shared_ptr<StoreConnection> StoreConnection::Open(const std::string& path, 
   if (path.empty() || !IsRegularFile(path)) return nullptr;
   sqlite3* db = nullptr;
   // Without SQLITE_OPEN_CREATE a missing file is an error, never a new empty database.
-  if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_FULLMUTEX, nullptr) != SQLITE_OK) {
+  if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_FULLMUTEX, nullptr) !=
+      SQLITE_OK) {
     sqlite3_close(db);
     return nullptr;
   }

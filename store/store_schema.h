@@ -18,9 +18,9 @@ struct TableSpec {
   std::span<const FieldSpec> fields;
 };
 
-const TableSpec& PendingTasksTable();    // 下载记录
-const TableSpec& SettingsTable();        // 设置记录
-const TableSpec& FinishedTable();        // 完成下载
+const TableSpec& PendingTasksTable();  // 下载记录
+const TableSpec& SettingsTable();      // 设置记录
+const TableSpec& FinishedTable();      // 完成下载
 
 // All three, in the order of 记录集1, 记录集2, 记录集3.
 std::span<const TableSpec* const> StoreTables();

@@ -5,10 +5,10 @@
 #include <unistd.h>
 
 #include <cstdlib>
-#include <optional>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <optional>
 
 #include "store/empty_store.h"
 #include "store/task_store.h"
@@ -106,7 +106,8 @@ std::string RunInChild(const std::function<std::string()>& step) {
   std::string text;
   char buffer[4096];
   ssize_t n;
-  while ((n = ::read(child->read_fd, buffer, sizeof buffer)) > 0) text.append(buffer, static_cast<std::size_t>(n));
+  while ((n = ::read(child->read_fd, buffer, sizeof buffer)) > 0)
+    text.append(buffer, static_cast<std::size_t>(n));
   ::close(child->read_fd);
   int status = 0;
   ::waitpid(child->pid, &status, 0);
@@ -147,8 +148,9 @@ bool MakeStore(const std::string& path, const std::string& seed_sql) {
   static TempDir template_dir;
   static const std::string empty = [] {
     const std::string file = template_dir.File("empty.mdb");
-    return CreateEmptyStore(file, std::string(kStorePassword)) == EmptyStoreResult::kCreated ? ReadFileBytes(file)
-                                                                                              : std::string();
+    return CreateEmptyStore(file, std::string(kStorePassword)) == EmptyStoreResult::kCreated
+               ? ReadFileBytes(file)
+               : std::string();
   }();
   if (empty.empty()) return false;
   WriteFileBytes(path, empty);

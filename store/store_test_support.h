@@ -46,8 +46,9 @@ std::string RunInChild(const std::function<std::string()>& step);
 // Runs `step` in a forked child, which may report progress through the function it is given, and
 // kills the child with SIGKILL as soon as `kill_when` holds for what it has reported so far (or once
 // `step` returns). Returns the reports, followed by "killed" when the child died by that SIGKILL.
-std::string RunInChildUntilKilled(const std::function<void(const std::function<void(const std::string&)>&)>& step,
-                                  const std::function<bool(const std::string&)>& kill_when);
+std::string RunInChildUntilKilled(
+    const std::function<void(const std::function<void(const std::string&)>&)>& step,
+    const std::function<bool(const std::string&)>& kill_when);
 
 // Writes a new empty store at `path` and runs `seed_sql` on it through a second connection.
 bool MakeStore(const std::string& path, const std::string& seed_sql = {});

@@ -81,9 +81,10 @@ Times RunPlain(const std::string& path, int tasks) {
   sqlite3_key(db, morvalin::kStorePassword.data(), static_cast<int>(morvalin::kStorePassword.size()));
   Exec(db, "PRAGMA synchronous=FULL");
   sqlite3_stmt* insert = nullptr;
-  sqlite3_prepare_v2(db,
-                     "INSERT INTO 下载记录 (文件完整地址, 下载文件名, 下载路径, 歌曲来源, 编号) VALUES (?1, ?2, ?3, ?4, ?5)",
-                     -1, &insert, nullptr);
+  sqlite3_prepare_v2(
+      db,
+      "INSERT INTO 下载记录 (文件完整地址, 下载文件名, 下载路径, 歌曲来源, 编号) VALUES (?1, ?2, ?3, ?4, ?5)",
+      -1, &insert, nullptr);
   Clock::time_point start = Clock::now();
   for (int i = 0; i < tasks; ++i) {
     const std::string url = "http://media.sitea.example/m/" + std::to_string(i) + ".mp3";
