@@ -211,6 +211,16 @@ const Case kCases[] = {
       DeleteAll(), Count(0)},
      "完成下载", kFinishedName, {}},
 
+    // Texts are UTF-8 in the file and code page 936 for the caller.
+    {"TextsOutsideTheCodePageReadAsQuestionMarks", 3,
+     "INSERT INTO 完成下载 (文件名, 歌曲来源) VALUES ('舞曲😀.mp3', 'sitea.example')",
+     {Read("文件名", "舞曲?.mp3"), Read("歌曲来源", "sitea.example"), Write("歌曲来源", "网站"), Next()},
+     "完成下载", {"文件名", "歌曲来源"}, {{"舞曲😀.mp3", "网站"}}},
+    {"OverlongStoredTextReadsEmpty", 3,
+     "INSERT INTO 完成下载 (文件名, 完成时间) VALUES (hex(zeroblob(600000)), 'now')",
+     {Read("文件名", ""), Read("完成时间", "now")},
+     "完成下载", {"完成时间"}, {{"now"}}},
+
     // Integer fields and conversions.
     {"SettingsRecordWithIntegerField", 2, {},
      {Add(), Write("下载速度", "9999"), Write("下载路径", "/home/u/DJ舞曲/"), WriteInt("自动下载", 1), Next(),
