@@ -11,6 +11,7 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QThread>
 #include <QTimer>
 #include <QTreeWidget>
 
@@ -74,7 +75,10 @@ void MainWindow::OnMainWindowDestroying() {
   时钟1->stop();
   engine_.XL_UnInit();
   DeleteFileAt(ConverterFile());
-  QCoreApplication::exit(0);
+  // Ends the program's event loop, whatever other windows (the batch window) are still shown. Without
+  // a running loop (a window driven by a test) there is nothing to end, and ending would stop every
+  // later loop of the process at once.
+  if (QThread::currentThread()->loopLevel() > 0) QCoreApplication::exit(0);
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
