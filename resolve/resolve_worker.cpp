@@ -15,7 +15,20 @@ namespace morvalin {
 
 std::vector<std::string> SplitBatchLines(const std::string& text) { return Split(text, "\r\n"); }
 
-void ResolveWorker(std::shared_ptr<UiBridge> ui, BatchWindow* window, SiteTable sites) {
+namespace {
+
+// Hides, clears and enables the window and puts the speed limit back, in one step, so that no new
+// batch can start between enabling the button and restoring the limit (which would otherwise lift
+// the new batch's limit of 400).
+void EndBatch(UiBridge& ui, BatchWindow* window) {
+  ui.Run([&] {
+    window->EndBatch();
+    BatchHost& host = window->Host();
+    host.SetSpeedLimit(SpeedLimitFromText(host.SpeedText()));
+  });
+}
+
+void RunBatch(UiBridge* ui, BatchWindow* window, const SiteTable& sites) {
   std::string text;
   if (!ui->Run([&] { text = window->BatchText(); })) return;
 
@@ -46,14 +59,21 @@ void ResolveWorker(std::shared_ptr<UiBridge> ui, BatchWindow* window, SiteTable 
     });
     if (!created) return;
   }
+  EndBatch(*ui, window);
+}
 
-  // One step, so that no new batch can start between enabling the button and restoring the limit
-  // (which would otherwise lift the new batch's limit of 400).
-  ui->Run([&] {
-    window->EndBatch();
-    BatchHost& host = window->Host();
-    host.SetSpeedLimit(SpeedLimitFromText(host.SpeedText()));
-  });
+}  // namespace
+
+void ResolveWorker(std::shared_ptr<UiBridge> ui, BatchWindow* window, SiteTable sites) {
+  try {
+    RunBatch(ui.get(), window, sites);
+  } catch (...) {
+    // Out of memory on the way: the batch ends early, and the window is not left disabled.
+    try {
+      EndBatch(*ui, window);
+    } catch (...) {
+    }
+  }
 }
 
 }  // namespace morvalin
