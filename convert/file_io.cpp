@@ -94,7 +94,7 @@ OutputFile::~OutputFile() {
 
 Status OutputFile::Create(const std::filesystem::path& path) {
   path_ = path;
-  file_ = std::fopen(path.c_str(), "wb");
+  file_ = std::fopen(path.c_str(), "w+b");
   if (file_ == nullptr) return FileError(path, errno);
   std::setvbuf(file_, nullptr, _IONBF, 0);
   buffer_.reserve(kFileBufferSize);
@@ -130,6 +130,17 @@ Status OutputFile::SeekTo(int64_t position) {
   MORVALIN_RETURN_IF_ERROR(Flush());
   if (!SeekStream(file_, position)) return FileError(path_, errno);
   position_ = position;
+  return {};
+}
+
+Status OutputFile::ReadAt(int64_t position, std::span<uint8_t> out) {
+  if (file_ == nullptr) return FileError(path_, EBADF);
+  MORVALIN_RETURN_IF_ERROR(Flush());
+  if (!SeekStream(file_, position)) return FileError(path_, errno);
+  if (std::fread(out.data(), 1, out.size(), file_) != out.size()) {
+    return FileError(path_, std::ferror(file_) ? errno : EIO);
+  }
+  if (!SeekStream(file_, position_)) return FileError(path_, errno);
   return {};
 }
 

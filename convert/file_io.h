@@ -56,11 +56,13 @@ class OutputFile {
   OutputFile(const OutputFile&) = delete;
   OutputFile& operator=(const OutputFile&) = delete;
 
-  // Creates the file, truncating an existing one.
+  // Creates the file, truncating an existing one, open for writing and reading back.
   Status Create(const std::filesystem::path& path);
   Status Write(std::span<const uint8_t> bytes);
   // Writes at an absolute position (for headers filled in at the end); the next Write continues there.
   Status SeekTo(int64_t position);
+  // Reads back written bytes; the write position is left where it was.
+  Status ReadAt(int64_t position, std::span<uint8_t> out);
   int64_t Position() const { return position_; }
   Status Close();
   bool IsOpen() const { return file_ != nullptr; }

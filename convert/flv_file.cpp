@@ -109,6 +109,17 @@ Status FLVFile::ReadChunk(uint32_t size) {
   return {};
 }
 
+Status FLVFile::StreamChunk(IAudioWriter& writer, uint32_t size, uint32_t time_stamp) {
+  MORVALIN_RETURN_IF_ERROR(writer.BeginChunk(size, time_stamp));
+  for (uint32_t left = size; left > 0;) {
+    uint32_t piece = std::min<uint32_t>(left, kFileBufferSize);
+    MORVALIN_RETURN_IF_ERROR(ReadChunk(piece));
+    MORVALIN_RETURN_IF_ERROR(writer.WritePiece(chunk_));
+    left -= piece;
+  }
+  return writer.EndChunk();
+}
+
 Status FLVFile::ReadTag(bool* more) {
   *more = false;
   if (fs_.Length() - fs_.Position() < flv::kTagHeaderSize) return {};
@@ -138,6 +149,7 @@ Status FLVFile::ReadTag(bool* more) {
       fs_.Skip(chunk_size);
       return {};
     }
+    if (audio_writer_->TakesPieces()) return StreamChunk(*audio_writer_, chunk_size, time_stamp);
     MORVALIN_RETURN_IF_ERROR(ReadChunk(chunk_size));
     return audio_writer_->WriteChunk(chunk_, time_stamp);
   }

@@ -53,6 +53,8 @@ class FLVFile {
   // Reads one tag; sets *more to false at the end of the usable data.
   Status ReadTag(bool* more);
   Status ReadChunk(uint32_t size);
+  // Hands a tag's data to `writer` in pieces of at most one file buffer.
+  Status StreamChunk(IAudioWriter& writer, uint32_t size, uint32_t time_stamp);
   Status CreateAudioWriter(uint8_t media_info);
   Status CreateVideoWriter(int codec_id);
   std::unique_ptr<IAudioWriter> GetAudioWriter(uint8_t media_info, Status* status);

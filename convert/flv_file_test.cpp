@@ -116,6 +116,25 @@ TEST(FLVFileTest, CorruptSizeFieldsEndOrSkipWithoutFailing) {
   }
 }
 
+TEST(FLVFileTest, LargeMp3TagIsStreamedInPieces) {
+  // One tag of 200 frames (83 kB, several read buffers) whose last frame changes the bitrate: the tag
+  // crosses the 65536-byte mark, so the change still gets a Xing frame in front.
+  std::vector<Bytes> frames(199, Mp3Frame(9));
+  frames.push_back(Mp3Frame(10));
+  Bytes audio = Concat(frames);
+  FlvBuilder flv;
+  flv.Audio(testing::kMp3Audio, audio).Audio(testing::kMp3Audio, Mp3Frame(9));
+  testing::TempDir dir;
+  testing::WriteFile(dir / "big.flv", flv.bytes());
+  Extraction out = Extract(dir / "big.flv", true);
+  ASSERT_TRUE(out.status.ok()) << out.status.message();
+  Bytes mp3 = testing::ReadFile(dir / "big.mp3");
+  ASSERT_EQ(mp3.size(), 208 + audio.size() + 417);
+  EXPECT_EQ(testing::Text(mp3, 36, 4), "Xing");
+  EXPECT_EQ(mp3[44 + 3], 201);  // frames
+  EXPECT_EQ(Bytes(mp3.begin() + 208, mp3.end()), Concat({audio, Mp3Frame(9)}));
+}
+
 TEST(FLVFileTest, AudioFormatChoosesTheWriterOrAWarning) {
   struct Case {
     uint8_t media_info;

@@ -1,5 +1,6 @@
 #include "convert/mp3_writer.h"
 
+#include <algorithm>
 #include <utility>
 
 #include "convert/bit_converter.h"
@@ -10,6 +11,7 @@ namespace morvalin {
 namespace {
 
 constexpr uint32_t kHoldBackBytes = 65536;
+constexpr size_t kWindowSize = 40;  // header(4) + the largest side-information offset (32) + tag(4)
 constexpr const char kLateVbrWarning[] = "Detected VBR too late, cannot add VBR header.";
 
 struct FrameHeader {
@@ -52,81 +54,143 @@ int MP3Writer::GetFrameDataOffset(int mpeg_version, int channel_mode) {
   return 4 + (mono ? 9 : 17);
 }
 
-Status MP3Writer::WriteChunk(std::span<const uint8_t> chunk, uint32_t /*time_stamp*/) {
-  bool held = delay_write_;
-  if (held) chunk_buffer_.emplace_back(chunk.begin(), chunk.end());
-  MORVALIN_RETURN_IF_ERROR(ParseMP3Frames(chunk));
-  total_frame_length_ += static_cast<uint32_t>(chunk.size());
+Status MP3Writer::WriteChunk(std::span<const uint8_t> chunk, uint32_t time_stamp) {
+  MORVALIN_RETURN_IF_ERROR(BeginChunk(static_cast<uint32_t>(chunk.size()), time_stamp));
+  MORVALIN_RETURN_IF_ERROR(WritePiece(chunk));
+  return EndChunk();
+}
+
+Status MP3Writer::BeginChunk(uint32_t size, uint32_t /*time_stamp*/) {
+  chunk_size_ = size;
+  chunk_received_ = 0;
+  next_frame_ = 0;
+  walking_ = true;
+  window_.clear();
+  return {};
+}
+
+Status MP3Writer::WritePiece(std::span<const uint8_t> piece) {
+  MORVALIN_RETURN_IF_ERROR(ParseMP3Frames(piece));
+  chunk_received_ += static_cast<uint32_t>(piece.size());
+  return fs_.Write(piece);
+}
+
+Status MP3Writer::EndChunk() {
+  total_frame_length_ += chunk_size_;
   if (delay_write_ && total_frame_length_ >= kHoldBackBytes) delay_write_ = false;
   if (!KeepsFrameOffsets() && !frame_offsets_.empty()) {
     frame_offsets_.clear();
     frame_offsets_.shrink_to_fit();
   }
-  if (delay_write_) return {};
-  if (held) return WriteHeldChunks();
-  return fs_.Write(chunk);
-}
-
-Status MP3Writer::WriteHeldChunks() {
-  for (const auto& held : chunk_buffer_) MORVALIN_RETURN_IF_ERROR(fs_.Write(held));
-  chunk_buffer_.clear();
-  chunk_buffer_.shrink_to_fit();
   return {};
 }
 
-Status MP3Writer::ParseMP3Frames(std::span<const uint8_t> chunk) {
-  size_t offset = 0;
-  while (chunk.size() - offset >= 4) {
-    uint32_t header = BitConverterBE::ToUInt32(chunk.data() + offset);
-    FrameHeader f = FrameHeader::Split(header);
-    if (!f.IsLayer3()) break;
-    int bit_rate = f.BitRate();
-    int sample_rate = f.SampleRate();
-    size_t frame_length = static_cast<size_t>(
-        GetFrameLength(static_cast<int>(f.version), bit_rate, sample_rate, static_cast<int>(f.padding)));
-    if (frame_length > chunk.size() - offset) break;
-
-    bool is_xing_frame = false;
-    if (frame_count_ == 0) {
-      size_t o = static_cast<size_t>(
-          GetFrameDataOffset(static_cast<int>(f.version), static_cast<int>(f.channel_mode)));
-      if (o + 4 <= frame_length &&
-          BitConverterBE::ToUInt32(chunk.data() + offset + o) == mp3::kXingTag) {
-        is_xing_frame = true;
-        delay_write_ = false;
-        has_vbr_header_ = true;
-      }
+Status MP3Writer::ParseMP3Frames(std::span<const uint8_t> piece) {
+  const uint32_t piece_end = chunk_received_ + static_cast<uint32_t>(piece.size());
+  while (walking_) {
+    if (chunk_size_ - next_frame_ < 4) {
+      walking_ = false;
+      break;
     }
-    if (!is_xing_frame) {
-      if (first_bit_rate_ == 0) {
-        first_bit_rate_ = bit_rate;
-        mpeg_version_ = static_cast<int>(f.version);
-        sample_rate_ = sample_rate;
-        channel_mode_ = static_cast<int>(f.channel_mode);
-        first_frame_header_ = header;
-      } else if (bit_rate != first_bit_rate_ && !is_vbr_) {
-        is_vbr_ = true;
-        if (!has_vbr_header_) {
-          if (delay_write_) {
-            MORVALIN_RETURN_IF_ERROR(WriteVBRHeader(true));
-            write_vbr_header_ = true;
-            delay_write_ = false;
-          } else {
-            warnings_.push_back(kLateVbrWarning);
-          }
-        }
-      }
-    }
-    if (KeepsFrameOffsets()) frame_offsets_.push_back(total_frame_length_ + static_cast<uint32_t>(offset));
-    ++frame_count_;
-    offset += frame_length;
+    // A header and, for the first frame, a Xing tag at most 36 bytes behind it.
+    size_t want = std::min<size_t>(kWindowSize, chunk_size_ - next_frame_);
+    uint32_t from = next_frame_ + static_cast<uint32_t>(window_.size());
+    if (from >= piece_end) break;  // the rest comes with the next piece
+    size_t take = std::min<size_t>(want - window_.size(), piece_end - from);
+    const uint8_t* source = piece.data() + (from - chunk_received_);
+    window_.insert(window_.end(), source, source + take);
+    if (window_.size() < want) break;
+    MORVALIN_RETURN_IF_ERROR(TakeFrame());
   }
   return {};
 }
 
-Status MP3Writer::WriteVBRHeader(bool placeholder) {
+// Looks at the frame whose first bytes are in window_: stops the walk at anything that is not a whole
+// Layer III frame inside the chunk, otherwise records it and moves on to the next.
+Status MP3Writer::TakeFrame() {
+  uint32_t header = BitConverterBE::ToUInt32(window_.data());
+  FrameHeader f = FrameHeader::Split(header);
+  if (!f.IsLayer3()) {
+    walking_ = false;
+    return {};
+  }
+  int bit_rate = f.BitRate();
+  int sample_rate = f.SampleRate();
+  uint32_t frame_length = static_cast<uint32_t>(
+      GetFrameLength(static_cast<int>(f.version), bit_rate, sample_rate, static_cast<int>(f.padding)));
+  if (frame_length > chunk_size_ - next_frame_) {
+    walking_ = false;
+    return {};
+  }
+
+  bool is_xing_frame = false;
+  if (frame_count_ == 0) {
+    size_t o = static_cast<size_t>(
+        GetFrameDataOffset(static_cast<int>(f.version), static_cast<int>(f.channel_mode)));
+    if (o + 4 <= frame_length && BitConverterBE::ToUInt32(window_.data() + o) == mp3::kXingTag) {
+      is_xing_frame = true;
+      delay_write_ = false;
+      has_vbr_header_ = true;
+    }
+  }
+  if (!is_xing_frame) {
+    if (first_bit_rate_ == 0) {
+      first_bit_rate_ = bit_rate;
+      mpeg_version_ = static_cast<int>(f.version);
+      sample_rate_ = sample_rate;
+      channel_mode_ = static_cast<int>(f.channel_mode);
+      first_frame_header_ = header;
+    } else if (bit_rate != first_bit_rate_ && !is_vbr_) {
+      is_vbr_ = true;
+      if (!has_vbr_header_) {
+        if (delay_write_) {
+          MORVALIN_RETURN_IF_ERROR(InsertPlaceholder());
+          write_vbr_header_ = true;
+          delay_write_ = false;
+        } else {
+          warnings_.push_back(kLateVbrWarning);
+        }
+      }
+    }
+  }
+  if (KeepsFrameOffsets()) frame_offsets_.push_back(total_frame_length_ + next_frame_);
+  ++frame_count_;
+  next_frame_ += frame_length;
+  // A frame shorter than the window leaves the start of the next frame in it.
+  if (frame_length < window_.size()) {
+    window_.erase(window_.begin(), window_.begin() + frame_length);
+  } else {
+    window_.clear();
+  }
+  return {};
+}
+
+int MP3Writer::XingFrameSize() const {
   int factor = mpeg_version_ == mp3::kVersionMpeg1 ? 144 : 72;
-  std::vector<uint8_t> frame(static_cast<size_t>(factor * mp3::kXingBitrate / sample_rate_), 0);
+  return factor * mp3::kXingBitrate / sample_rate_;
+}
+
+// Moves everything written so far up by the Xing frame's size and writes the zero placeholder in
+// front, copying backwards through one bounded buffer.
+Status MP3Writer::InsertPlaceholder() {
+  const int64_t shift = XingFrameSize();
+  const int64_t written = fs_.Position();
+  std::vector<uint8_t> block(static_cast<size_t>(std::min<int64_t>(written, kFileBufferSize)));
+  for (int64_t end = written; end > 0;) {
+    int64_t start = std::max<int64_t>(0, end - static_cast<int64_t>(block.size()));
+    std::span<uint8_t> part(block.data(), static_cast<size_t>(end - start));
+    MORVALIN_RETURN_IF_ERROR(fs_.ReadAt(start, part));
+    MORVALIN_RETURN_IF_ERROR(fs_.SeekTo(start + shift));
+    MORVALIN_RETURN_IF_ERROR(fs_.Write(part));
+    end = start;
+  }
+  MORVALIN_RETURN_IF_ERROR(fs_.SeekTo(0));
+  MORVALIN_RETURN_IF_ERROR(WriteVBRHeader(true));
+  return fs_.SeekTo(written + shift);
+}
+
+Status MP3Writer::WriteVBRHeader(bool placeholder) {
+  std::vector<uint8_t> frame(static_cast<size_t>(XingFrameSize()), 0);
   if (!placeholder) {
     uint32_t bit_rate_index =
         mpeg_version_ == mp3::kVersionMpeg1 ? mp3::kXingBitrateIndexMpeg1 : mp3::kXingBitrateIndexMpeg2;
@@ -148,7 +212,6 @@ Status MP3Writer::WriteVBRHeader(bool placeholder) {
 }
 
 Status MP3Writer::Finish() {
-  MORVALIN_RETURN_IF_ERROR(WriteHeldChunks());
   if (write_vbr_header_) {
     MORVALIN_RETURN_IF_ERROR(fs_.SeekTo(0));
     MORVALIN_RETURN_IF_ERROR(WriteVBRHeader(false));

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "convert/flv_test_support.h"
 
 namespace morvalin {
@@ -108,6 +110,7 @@ TEST(MP3WriterTest, ChangeInsideTheChunkThatCrossesTheMarkStillGetsXing) {
   ASSERT_EQ(out.bytes.size(), 208 + audio.size());
   EXPECT_EQ(BE32(out.bytes, 36), 0x58696E67u);
   EXPECT_EQ(BE32(out.bytes, 44), 160u);
+  EXPECT_EQ(Bytes(out.bytes.begin() + 208, out.bytes.end()), audio);  // moved up behind the Xing frame
   EXPECT_TRUE(out.warnings.empty());
 }
 
@@ -148,6 +151,49 @@ TEST(MP3WriterTest, FramesAreFoundInsideAChunkAndATruncatedFrameEndsTheChunk) {
   Written out = WriteThrough(chunks);
   EXPECT_EQ(BE32(out.bytes, 44), 3u);
   EXPECT_EQ(BE32(out.bytes, 48), 834u + 300u + 522u);
+}
+
+// Feeds every chunk in pieces of `piece` bytes.
+Bytes WriteInPieces(const std::vector<Bytes>& chunks, size_t piece, Warnings* warnings) {
+  testing::TempDir dir;
+  MP3Writer writer(dir / "out.mp3", *warnings);
+  EXPECT_TRUE(writer.Open().ok());
+  for (const Bytes& chunk : chunks) {
+    EXPECT_TRUE(writer.BeginChunk(static_cast<uint32_t>(chunk.size()), 0).ok());
+    for (size_t at = 0; at < chunk.size(); at += piece) {
+      size_t n = std::min(piece, chunk.size() - at);
+      EXPECT_TRUE(writer.WritePiece(std::span<const uint8_t>(chunk.data() + at, n)).ok());
+    }
+    EXPECT_TRUE(writer.EndChunk().ok());
+  }
+  EXPECT_TRUE(writer.Finish().ok());
+  return testing::ReadFile(dir / "out.mp3");
+}
+
+TEST(MP3WriterTest, ChunksGivenInPiecesGiveTheSameFile) {
+  const Bytes tiny = Mp3Frame(1, 2, 1);  // MPEG-2 8 kbit/s 24000 Hz: 24 bytes, shorter than a header look
+  std::vector<Bytes> crossing = Repeat(Mp3Frame(9), 157);
+  crossing.push_back(Concat({Mp3Frame(9), Mp3Frame(9), Mp3Frame(10)}));
+  std::vector<Bytes> late = Repeat(Mp3Frame(9), 158);
+  late.push_back(Mp3Frame(10));
+  const std::vector<std::vector<Bytes>> streams = {
+      {Concat({tiny, tiny, tiny, tiny, tiny, tiny, tiny, tiny, tiny, Mp3Frame(2, 2, 1)})},
+      {Concat({Mp3Frame(9), Bytes(7, 0), Mp3Frame(10)}), Mp3Frame(10)},  // junk stops the walk
+      {testing::OwnXingFrame(), Mp3Frame(10)},
+      crossing,
+      late,
+  };
+  for (size_t s = 0; s < streams.size(); ++s) {
+    Written whole = WriteThrough(streams[s]);
+    for (size_t piece : {1, 3, 17, 40, 1000}) {
+      Warnings warnings;
+      EXPECT_EQ(WriteInPieces(streams[s], piece, &warnings), whole.bytes) << "stream " << s << " piece " << piece;
+      EXPECT_EQ(warnings, whole.warnings);
+    }
+  }
+  // The tiny frames are all found: nine, then the change to 16 kbit/s.
+  Written tiny_stream = WriteThrough(streams[0]);
+  EXPECT_EQ(BE32(tiny_stream.bytes, 21 + 8), 10u);
 }
 
 TEST(MP3WriterTest, InvalidHeaderFieldsAreNotFrames) {

@@ -26,6 +26,12 @@ class IAudioWriter {
   virtual std::optional<std::filesystem::path> Path() const = 0;
   // True for a writer that ignores its chunks, so the reader may skip them unread.
   virtual bool Discards() const { return false; }
+  // A writer that can take a chunk in pieces says so; the reader then calls BeginChunk, WritePiece for
+  // consecutive pieces and EndChunk instead of WriteChunk, so a large tag never sits in memory whole.
+  virtual bool TakesPieces() const { return false; }
+  virtual Status BeginChunk(uint32_t size, uint32_t time_stamp) { return {}; }
+  virtual Status WritePiece(std::span<const uint8_t> piece) { return {}; }
+  virtual Status EndChunk() { return {}; }
 };
 
 class IVideoWriter {
