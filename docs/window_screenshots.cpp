@@ -3,15 +3,14 @@
 //   window_screenshots <output directory>  ->  main-window.png, batch-window.png
 // The main window shows two tasks downloading, one paused and one finished; the batch window shows
 // three pasted addresses before its button is pressed.
-#include <cstdlib>
-#include <filesystem>
-#include <string>
-
 #include <QApplication>
 #include <QLabel>
 #include <QPixmap>
 #include <QPlainTextEdit>
 #include <QTabWidget>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
 
 #include "app/global_objects.h"
 #include "app/main_window.h"
@@ -84,10 +83,10 @@ int main(int argc, char* argv[]) {
 
     auto* batch = static_cast<BatchWindow*>(window.Batch());
     if (batch != nullptr) {
-      batch->编辑框1->setPlainText(QStringLiteral(
-          "http://www.sited.example/play/1024.html\n"
-          "http://www.sitee.example/play/2048.html\n"
-          "http://www.siteh.example/play/4096.html\n"));
+      batch->编辑框1->setPlainText(
+          QStringLiteral("http://www.sited.example/play/1024.html\n"
+                         "http://www.sitee.example/play/2048.html\n"
+                         "http://www.siteh.example/play/4096.html\n"));
       batch->show();
       QApplication::processEvents();
       if (!batch->grab().save(QString::fromStdString(out + "/batch-window.png"))) status = 1;

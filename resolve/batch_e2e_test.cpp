@@ -2,6 +2,11 @@
 // window, resolved against pages of a fixture server, downloaded by the engine library p2p.so, polled
 // into the finished list and the store, the Flash video turned into an MP3 by the converter program;
 // then a restart of the task table from the same store file.
+#include <gtest/gtest.h>
+
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTimer>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -9,12 +14,6 @@
 #include <memory>
 #include <string>
 #include <vector>
-
-#include <QPlainTextEdit>
-#include <QPushButton>
-#include <QTimer>
-
-#include <gtest/gtest.h>
 
 #include "engine/engine_binding.h"
 #include "engine/record_layout.h"
@@ -53,14 +52,14 @@ void PutBigEndian(std::string& out, std::uint32_t value, int bytes) {
 // An audio-only FLV whose audio tags carry the given MP3 frames, one frame per tag.
 std::string FlvWithMp3Audio(const std::string& frames) {
   std::string flv = "FLV";
-  flv += '\x01';                  // version
-  flv += '\x04';                  // audio present
-  PutBigEndian(flv, 9, 4);        // header size
-  PutBigEndian(flv, 0, 4);        // previous tag size 0
+  flv += '\x01';            // version
+  flv += '\x04';            // audio present
+  PutBigEndian(flv, 9, 4);  // header size
+  PutBigEndian(flv, 0, 4);  // previous tag size 0
   constexpr std::size_t kFrame = 417;
   for (std::size_t at = 0, n = 0; at < frames.size(); at += kFrame, ++n) {
     const std::string payload = '\x2F' + frames.substr(at, kFrame);  // MP3, 44 kHz, 16-bit, stereo
-    flv += '\x08';                                           // audio tag
+    flv += '\x08';                                                   // audio tag
     PutBigEndian(flv, static_cast<std::uint32_t>(payload.size()), 3);
     PutBigEndian(flv, static_cast<std::uint32_t>(n * 26), 3);  // time stamp, ms
     flv += '\0';                                               // time stamp high byte
@@ -116,7 +115,8 @@ class BatchEndToEndTest : public ::testing::Test {
   }
 
   std::unique_ptr<ProgramRun> StartRun() {
-    auto run = std::make_unique<ProgramRun>(engine_, store_file_, std::string(MORVALIN_RUN_DIR) + "/kestrovan");
+    auto run =
+        std::make_unique<ProgramRun>(engine_, store_file_, std::string(MORVALIN_RUN_DIR) + "/kestrovan");
     run->window.speed_text = "9999";
     run->window.directory_text = Utf8ToGbk(downloads_.string() + "/");
     return run;
@@ -162,17 +162,20 @@ TEST_F(BatchEndToEndTest, PastedAddressesBecomeFinishedTracksAndAnUnfinishedOneS
   server_.ServeData("/stream/flv/e7.ik", FlvWithMp3Audio(e_frames), 40'000);
 
   // SiteD: one UTF-8 page with the whole media URL.
-  const std::string d_line = ServePage("/sited.example/play/1.html",
-      "<script>var url = \"" + server_.Url("/media/d.mp3") + "\";</script>"
-      "<div class=\"tie\"><h2>舞曲D</h2></div>");
+  const std::string d_line =
+      ServePage("/sited.example/play/1.html", "<script>var url = \"" + server_.Url("/media/d.mp3") +
+                                                  "\";</script>"
+                                                  "<div class=\"tie\"><h2>舞曲D</h2></div>");
   // SiteE: configuration script on the image host, play page, VW script on the stream host.
   server_.ServeBody("/i/c.php", "var ik123=\"stream/\"; var ikdj=\"" + server_.HostPort() + "\";");
-  const std::string e_line = ServePage("/sitee.example/play/2.html",
+  const std::string e_line = ServePage(
+      "/sitee.example/play/2.html",
       "<html><head><TITLE>x</TITLE><meta name=\"keywords\" content=\"TrackE\" /><meta name=\"description\" "
       "content=\"\"><script>var a=1;var furl=\"flv/e7.flv\";</script></head></html>");
   server_.ServeBody("/_sys_vw.vhtml", "var VW_VSID=\"s1d\";");
   // SiteH: play page linking a download page on the web host.
-  const std::string h_line = ServePage("/siteh.example/play/3.html",
+  const std::string h_line = ServePage(
+      "/siteh.example/play/3.html",
       "<li class=\"down\"><a href=\"javascript:;\" onClick=\"window.open('/down/3.html');\">down</a></li>");
   server_.ServeBody("/down/3.html",
                     "var url = \"" + server_.Url("/media/h.mp3") + "\";\nvar djname = \"TrackH\";\n");
@@ -191,7 +194,6 @@ TEST_F(BatchEndToEndTest, PastedAddressesBecomeFinishedTracksAndAnUnfinishedOneS
   for (int row = 0; row < 3; ++row) {
     EXPECT_EQ(run->window.download_list.StateImage(row), kIconDownloading) << row;
   }
-
 
   // All three finish into the finished list; the Flash video ends as an MP3 beside it.
   ASSERT_TRUE(PollUntil(*run, [&] { return run->window.finished_list.RowCount() == 3; }));
@@ -216,14 +218,14 @@ TEST_F(BatchEndToEndTest, PastedAddressesBecomeFinishedTracksAndAnUnfinishedOneS
   const fs::path new_folder = downloads_ / "新目录";
   run->window.directory_text = Utf8ToGbk(new_folder.string() + "/");
   server_.ServeData("/media/slow.mp3", Pattern(4'000'000, 3), 20'000);
-  const std::string slow_line = ServePage("/sited.example/play/4.html",
-      "<script>var url = \"" + server_.Url("/media/slow.mp3") + "\";</script>"
-      "<div class=\"tie\"><h2>Slow</h2></div>");
+  const std::string slow_line =
+      ServePage("/sited.example/play/4.html", "<script>var url = \"" + server_.Url("/media/slow.mp3") +
+                                                  "\";</script>"
+                                                  "<div class=\"tie\"><h2>Slow</h2></div>");
   RunBatch(*run, {slow_line});
   ASSERT_TRUE(PollUntil(*run, [&] {
     return run->window.download_list.RowCount() == 1 &&
-           run->window.download_list.StateImage(0) == kIconDownloading &&
-           fs::exists(new_folder / "Slow.mp3");
+           run->window.download_list.StateImage(0) == kIconDownloading && fs::exists(new_folder / "Slow.mp3");
   }));
   run.reset();
   engine_.XL_UnInit();

@@ -3,15 +3,14 @@
 // standard input, then destroys the window, leaves the event loop and returns from main while the
 // worker may still be waiting for a page. The test that runs it expects exit code 0.
 //   batch_exit_probe <host:port> <batch text>
-#include <cstdint>
-#include <cstdio>  // fileno
-#include <string>
-
 #include <QApplication>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSocketNotifier>
 #include <QTest>
+#include <cstdint>
+#include <cstdio>  // fileno
+#include <string>
 
 #include "resolve/batch_host.h"
 #include "resolve/batch_window.h"

@@ -1,12 +1,11 @@
 #pragma once
 // Shared pieces of the batch window tests: the one QApplication of the test process, a site table that
 // points every host at a fixture server, and waiting for a condition while events run.
-#include <functional>
-#include <string>
-
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QTest>
+#include <functional>
+#include <string>
 
 #include "resolve/site_table.h"
 #include "testsupport/fixture_server.h"

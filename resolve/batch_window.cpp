@@ -1,9 +1,5 @@
 #include "resolve/batch_window.h"
 
-#include <algorithm>
-#include <exception>
-#include <thread>
-
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QFont>
@@ -11,6 +7,9 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QString>
+#include <algorithm>
+#include <exception>
+#include <thread>
 
 #include "platform/code_page.h"
 #include "resolve/batch_host.h"

@@ -6,12 +6,11 @@
 //
 // Closing the window only hides it; a running batch goes on. Destroying the window while a batch runs
 // abandons the worker: it stops at its next step and never calls into the destroyed window.
+#include <QWidget>
 #include <functional>
 #include <memory>
 #include <string>
 #include <vector>
-
-#include <QWidget>
 
 #include "resolve/site_table.h"
 

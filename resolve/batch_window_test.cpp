@@ -2,11 +2,7 @@
 // clicked, pages served by a fixture server, tasks handed to a recording host.
 #include "resolve/batch_window.h"
 
-#include <memory>
-#include <mutex>
-#include <string>
-#include <thread>
-#include <vector>
+#include <gtest/gtest.h>
 
 #include <QCheckBox>
 #include <QLabel>
@@ -14,8 +10,11 @@
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QPushButton>
-
-#include <gtest/gtest.h>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
 
 #include "platform/code_page.h"
 #include "resolve/batch_host.h"
@@ -39,8 +38,8 @@ class RecordingHost : public BatchHost {
   std::string DirectoryText() override { return directory; }
   std::string SpeedText() override { return speed; }
   void SetSpeedLimit(std::int32_t limit) override { speed_limits.push_back(limit); }
-  void CreateResolvedTask(const std::string& media_url, const std::string& file_name,
-                          const std::string& dir, const std::string& host_key) override {
+  void CreateResolvedTask(const std::string& media_url, const std::string& file_name, const std::string& dir,
+                          const std::string& host_key) override {
     tasks.push_back({media_url, file_name, dir, host_key});
   }
 
@@ -137,16 +136,21 @@ TEST_F(BatchWindowTest, TypedLinesWithAFinalBreakCountThree) {
 // Each case pastes a text and expects the label's line numbers (after "0/n") and the tasks made.
 struct CountCase {
   const char* name;
-  std::vector<std::string> lines;  // a one-letter line stands for that SiteD page; joined with LF
+  std::vector<std::string> lines;    // a one-letter line stands for that SiteD page; joined with LF
   std::vector<std::string> counted;  // "i/n" texts after "0/n"
   std::vector<std::string> tasks;    // SiteD pages, in task order
 };
 
 TEST_F(BatchWindowTest, LabelCountsLinesThatYieldItems) {
   const std::vector<CountCase> cases = {
-      {"empty line between two counts as a line", {"a", "", "b", "c"}, {"1/4", "3/4", "4/4"}, {"a", "b", "c"}},
-      {"unknown last lines leave an earlier number", {"a", "http://www.unknown.example/1.html", "no address here"},
-       {"1/3"}, {"a"}},
+      {"empty line between two counts as a line",
+       {"a", "", "b", "c"},
+       {"1/4", "3/4", "4/4"},
+       {"a", "b", "c"}},
+      {"unknown last lines leave an earlier number",
+       {"a", "http://www.unknown.example/1.html", "no address here"},
+       {"1/3"},
+       {"a"}},
       {"the same address twice gives two tasks", {"a", "a"}, {"1/2", "2/2"}, {"a", "a"}},
       {"a host key in capitals is not a site", {"http://SITED.EXAMPLE/play/1.html", "b"}, {"2/2"}, {"b"}},
   };

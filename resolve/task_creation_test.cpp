@@ -2,12 +2,12 @@
 // records the calls.
 #include "resolve/task_creation.h"
 
+#include <gtest/gtest.h>
+
 #include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "engine/fake_engine.h"
 #include "engine/task_records.h"

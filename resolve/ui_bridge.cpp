@@ -1,11 +1,10 @@
 #include "resolve/ui_bridge.h"
 
-#include <thread>
-
 #include <QCoreApplication>
 #include <QEvent>
 #include <QMetaObject>
 #include <QObject>
+#include <thread>
 
 namespace morvalin {
 

@@ -1,12 +1,11 @@
 #include "resolve/ui_bridge.h"
 
+#include <gtest/gtest.h>
+
+#include <QObject>
 #include <atomic>
 #include <thread>
 #include <vector>
-
-#include <QObject>
-
-#include <gtest/gtest.h>
 
 #include "resolve/batch_test_support.h"
 
