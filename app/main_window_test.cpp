@@ -101,7 +101,10 @@ TEST_F(MainWindowTest, FirstStartWithoutStoreWritesTheConverterAndInitialisesThe
   EXPECT_FALSE(window_->选择框1->isChecked());
   EXPECT_EQ(window_->下载列表框->topLevelItemCount(), 0);
   EXPECT_EQ(window_->TimerPeriod(), 0);
-  if (window_->Batch() != nullptr) EXPECT_FALSE(window_->Batch()->isVisible());
+  ASSERT_NE(window_->Batch(), nullptr);
+  EXPECT_FALSE(window_->Batch()->isVisible());
+  QTest::mouseClick(window_->按钮1, Qt::LeftButton);
+  EXPECT_TRUE(window_->Batch()->isVisible());
 
   window_->close();
   window_->close();

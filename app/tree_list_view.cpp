@@ -18,7 +18,7 @@ int TreeListView::AppendRow(std::string_view first_column) {
   item->setText(0, ToQString(first_column));
   item->setData(0, kImageRole, kNoIcon);
   for (int column = 0; column < tree_->columnCount(); ++column) {
-    item->setTextAlignment(column, tree_->headerItem()->textAlignment(column));
+    item->setTextAlignment(column, Qt::Alignment(tree_->headerItem()->textAlignment(column)));
   }
   tree_->addTopLevelItem(item);
   return RowCount() - 1;

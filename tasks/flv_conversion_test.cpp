@@ -16,7 +16,7 @@ QCoreApplication& App() {
   static int argc = 1;
   static char name[] = "tasks_test";
   static char* argv[] = {name, nullptr};
-  static QCoreApplication* app = QCoreApplication::instance() ? nullptr : new QCoreApplication(argc, argv);
+  if (QCoreApplication::instance() == nullptr) new QCoreApplication(argc, argv);
   return *QCoreApplication::instance();
 }
 

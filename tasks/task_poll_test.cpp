@@ -85,7 +85,7 @@ TEST_F(PollTest, OnlyTheLowerCaseFlvExtensionIsConverted) {
   const Case cases[] = {{"mix.flv", true}, {"mix.FLV", false}, {"a.flv.part", true}, {"mix.mp3", false}};
   for (const Case& c : cases) {
     converter_.paths.clear();
-    CreateTask("http://media.sitee.example/x", c.name, Gbk("/舞 曲/"), "sitee.example");
+    CreateTask("http://media.sitee.example/x", c.name, "/舞 曲/", "sitee.example");
     const int last = static_cast<int>(handles_.size()) - 1;
     Report(last, kStatFinished, c.name);
     for (int i = 0; i < last; ++i) Report(i, kStatDownloading, DownloadRow(i)[0]);

@@ -1,0 +1,121 @@
+// Downloads through the real engine library from a fixture server on 127.0.0.1, with a real store and
+// the real converter: what the user meets when a task finishes.
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QThread>
+#include <chrono>
+#include <filesystem>
+
+#include "convert/flv_test_support.h"
+#include "engine/engine_binding.h"
+#include "platform/file_ops.h"
+#include "tasks/flv_conversion.h"
+#include "tasks/task_test_fixture.h"
+#include "testsupport/fixture_server.h"
+
+namespace morvalin::test {
+namespace {
+
+using testing::Bytes;
+
+QCoreApplication& App() {
+  static int argc = 1;
+  static char name[] = "tasks_real_engine_test";
+  static char* argv[] = {name, nullptr};
+  if (QCoreApplication::instance() == nullptr) new QCoreApplication(argc, argv);
+  return *QCoreApplication::instance();
+}
+
+std::string AsString(const Bytes& bytes) { return std::string(bytes.begin(), bytes.end()); }
+
+class RealEngineTest : public ::testing::Test {
+ protected:
+  RealEngineTest()
+      : engine_(std::string(MORVALIN_RUN_DIR) + "/p2p.so"),
+        converter_(std::string(MORVALIN_RUN_DIR) + "/kestrovan"),
+        table_(engine_, param_, info_, handles_, store_, window_, converter_) {
+    App();
+    store_.OpenStore(MakeEmptyStore(scratch_.Path()), std::string(kStorePassword));
+    // A directory with a blank and Chinese in its name, as the user's music folder may have.
+    music_ = scratch_.Path() / "DJ 舞曲";
+    std::filesystem::create_directories(music_);
+    engine_.XL_Init();
+  }
+  ~RealEngineTest() override { engine_.XL_UnInit(); }
+
+  void CreateTask(const std::string& url, const std::string& name) {
+    const std::string directory = Utf8ToGbk(music_.string() + "/");
+    table_.AppendTask(url, Utf8ToGbk(name), directory);
+    RecordSet& pending = store_.记录集1;
+    ASSERT_EQ(pending.AddRecord(), 1);
+    pending.WriteField("文件完整地址", url);
+    pending.WriteField("下载文件名", Utf8ToGbk(name));
+    pending.WriteField("下载路径", directory);
+    pending.WriteField("歌曲来源", "sitee.example");
+    RenumberPendingRecords(pending);
+  }
+
+  // Ticks as the timer would, until no task is left or a generous deadline passes.
+  bool PollUntilAllFinished() {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(90);
+    while (!handles_.empty() && std::chrono::steady_clock::now() < deadline) {
+      table_.PollTasks();
+      QCoreApplication::processEvents();
+      QThread::msleep(100);
+    }
+    return handles_.empty();
+  }
+
+  ScratchDirectory scratch_;
+  std::filesystem::path music_;
+  DlopenEngine engine_;
+  TaskParamBlock param_;
+  TaskInfoBlock info_;
+  TaskHandleList handles_;
+  TaskStore store_;
+  MemoryTaskWindow window_;
+  ProcessFlvConverter converter_;
+  TaskTable table_;
+  FixtureServer server_;
+};
+
+TEST_F(RealEngineTest, DownloadsMoveToTheFinishedListAndFlashVideoEndsAsMp3) {
+  std::string track(700 * 1024, '\0');
+  for (std::size_t i = 0; i < track.size(); ++i) track[i] = static_cast<char>((i * 131) % 251);
+  server_.ServeData("/media/track.mp3", track);
+
+  std::vector<Bytes> frames;
+  testing::FlvBuilder flv;
+  for (int i = 0; i < 40; ++i) {
+    frames.push_back(testing::Mp3Frame(9, 3, 0, 0, 0, static_cast<std::uint8_t>(i)));
+    flv.Audio(testing::kMp3Audio, frames.back(), static_cast<std::uint32_t>(i * 26));
+  }
+  server_.ServeData("/media/mix.flv", AsString(flv.bytes()));
+
+  CreateTask(server_.Url("/media/track.mp3"), "第一首 track.mp3");
+  CreateTask(server_.Url("/media/mix.flv"), "second mix.flv");
+  EXPECT_EQ(window_.timer_period, 1000);
+  ASSERT_TRUE(PollUntilAllFinished());
+
+  EXPECT_EQ(window_.download_list.RowCount(), 0);
+  EXPECT_EQ(store_.记录集1.RecordCount(), 0);
+  ASSERT_EQ(window_.finished_list.RowCount(), 2);
+  std::vector<std::string> finished_names{GbkToUtf8(window_.finished_list.CellText(0, kDoneColName)),
+                                          GbkToUtf8(window_.finished_list.CellText(1, kDoneColName))};
+  std::sort(finished_names.begin(), finished_names.end());
+  EXPECT_EQ(finished_names, (std::vector<std::string>{"second mix.flv", "第一首 track.mp3"}));
+  EXPECT_EQ(GbkToUtf8(window_.finished_list.CellText(0, kDoneColDirectory)), music_.string() + "/");
+  EXPECT_EQ(window_.finished_list.StateImage(1), kIconFinished);
+  ASSERT_EQ(store_.记录集3.RecordCount(), 2);
+  store_.记录集3.GoToRecord(0);
+  EXPECT_EQ(store_.记录集3.ReadText("歌曲来源"), "sitee.example");
+
+  EXPECT_EQ(ReadWholeFile((music_ / "第一首 track.mp3").string()), track);
+  ASSERT_TRUE(converter_.WaitForAll(60000));
+  EXPECT_EQ(ReadWholeFile((music_ / "second mix.mp3").string()), AsString(testing::Concat(frames)));
+  EXPECT_FALSE(FileExists((music_ / "second mix.flv").string()));
+}
+
+}  // namespace
+}  // namespace morvalin::test
