@@ -1,5 +1,6 @@
 #include "convert/aac_writer.h"
 
+#include <algorithm>
 #include <array>
 
 #include "convert/bit_converter.h"
@@ -22,13 +23,26 @@ Status AACWriter::ReadConfig(std::span<const uint8_t> config) {
   return {};
 }
 
-Status AACWriter::WriteChunk(std::span<const uint8_t> chunk, uint32_t /*time_stamp*/) {
-  if (chunk.empty()) return {};
-  if (chunk[0] == flv::kAacSequenceHeader) return ReadConfig(chunk.subspan(1));
+Status AACWriter::BeginChunk(uint32_t size, uint32_t /*time_stamp*/) {
+  chunk_size_ = size;
+  chunk_.clear();
+  return {};
+}
 
-  std::span<const uint8_t> payload = chunk.subspan(1);
-  size_t frame_length = aac::kAdtsHeaderSize + payload.size();
+Status AACWriter::WritePiece(std::span<const uint8_t> piece) {
+  size_t room = aac::kMaxAdtsFrameLength - std::min<size_t>(chunk_.size(), aac::kMaxAdtsFrameLength);
+  size_t take = std::min(room, piece.size());
+  chunk_.insert(chunk_.end(), piece.begin(), piece.begin() + static_cast<std::ptrdiff_t>(take));
+  return {};
+}
+
+Status AACWriter::EndChunk() {
+  if (chunk_size_ == 0) return {};
+  if (chunk_[0] == flv::kAacSequenceHeader) return ReadConfig(std::span(chunk_).subspan(1));
+
+  size_t frame_length = aac::kAdtsHeaderSize + (chunk_size_ - 1);
   if (frame_length > aac::kMaxAdtsFrameLength) return Status::Error("AAC frame too long for ADTS.");
+  std::span<const uint8_t> payload = std::span(chunk_).subspan(1);
   std::array<uint8_t, aac::kAdtsHeaderSize> header{};
   size_t at = 0;
   BitHelper::Write(header, &at, 12, 0xFFF);  // sync word

@@ -49,6 +49,16 @@ TEST(AACWriterTest, InvalidConfigurationsAreErrors) {
   }
 }
 
+TEST(AACWriterTest, FrameLongerThanAdtsCanDescribeIsAnError) {
+  testing::TempDir dir;
+  AACWriter writer(dir / "a.aac");
+  ASSERT_TRUE(writer.Open().ok());
+  ASSERT_TRUE(writer.WriteChunk(Bytes{0, 0x12, 0x10}, 0).ok());
+  EXPECT_TRUE(writer.WriteChunk(Concat({{1}, Bytes(8191 - 7, 1)}), 0).ok());  // 13-bit length: 8191
+  EXPECT_EQ(writer.WriteChunk(Concat({{1}, Bytes(8191 - 6, 1)}), 0).message(), "AAC frame too long for ADTS.");
+  EXPECT_EQ(writer.WriteChunk(Concat({{1}, Bytes(200000, 1)}), 0).message(), "AAC frame too long for ADTS.");
+}
+
 // The Ogg checksum computed bit by bit over a page with its checksum field zeroed.
 uint32_t BitwiseOggCrc(Bytes page) {
   page[22] = page[23] = page[24] = page[25] = 0;

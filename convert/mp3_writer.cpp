@@ -54,12 +54,6 @@ int MP3Writer::GetFrameDataOffset(int mpeg_version, int channel_mode) {
   return 4 + (mono ? 9 : 17);
 }
 
-Status MP3Writer::WriteChunk(std::span<const uint8_t> chunk, uint32_t time_stamp) {
-  MORVALIN_RETURN_IF_ERROR(BeginChunk(static_cast<uint32_t>(chunk.size()), time_stamp));
-  MORVALIN_RETURN_IF_ERROR(WritePiece(chunk));
-  return EndChunk();
-}
-
 Status MP3Writer::BeginChunk(uint32_t size, uint32_t /*time_stamp*/) {
   chunk_size_ = size;
   chunk_received_ = 0;

@@ -19,18 +19,16 @@
 
 namespace morvalin {
 
-class MP3Writer final : public IAudioWriter {
+class MP3Writer final : public PiecewiseAudioWriter {
  public:
   // The writer adds its warnings to `warnings`, which must outlive it.
   MP3Writer(std::filesystem::path path, Warnings& warnings);
   // Creates the output file (an existing one is truncated).
   Status Open();
 
-  Status WriteChunk(std::span<const uint8_t> chunk, uint32_t time_stamp) override;
   Status Finish() override;
   std::optional<std::filesystem::path> Path() const override { return path_; }
 
-  bool TakesPieces() const override { return true; }
   Status BeginChunk(uint32_t size, uint32_t time_stamp) override;
   Status WritePiece(std::span<const uint8_t> piece) override;
   Status EndChunk() override;

@@ -86,18 +86,26 @@ Status SpeexWriter::FlushPage(uint8_t flags) {
   return written;
 }
 
-Status SpeexWriter::WriteChunk(std::span<const uint8_t> chunk, uint32_t /*time_stamp*/) {
-  if (chunk.empty()) return Status::Error("Invalid Speex data.");
-  if (chunk.size() > static_cast<size_t>(ogg::kMaxPacketSize)) {
-    return Status::Error("Packet exceeds maximum size.");
-  }
-  size_t segments = chunk.size() / 255 + 1;
-  if (!page_data_.empty() && (page_data_.size() + chunk.size() > static_cast<size_t>(ogg::kPageDataTarget) ||
+// Each chunk is one packet; its size is known before its bytes, so the page it goes on is settled first
+// and the bytes go straight into that page.
+Status SpeexWriter::BeginChunk(uint32_t size, uint32_t /*time_stamp*/) {
+  if (size == 0) return Status::Error("Invalid Speex data.");
+  if (size > static_cast<uint32_t>(ogg::kMaxPacketSize)) return Status::Error("Packet exceeds maximum size.");
+  size_t segments = size / 255 + 1;
+  if (!page_data_.empty() && (page_data_.size() + size > static_cast<size_t>(ogg::kPageDataTarget) ||
                               page_lacing_.size() + segments > static_cast<size_t>(ogg::kMaxSegments))) {
     MORVALIN_RETURN_IF_ERROR(FlushPage(0));
   }
-  AppendLacing(page_lacing_, chunk.size());
-  page_data_.insert(page_data_.end(), chunk.begin(), chunk.end());
+  AppendLacing(page_lacing_, size);
+  return {};
+}
+
+Status SpeexWriter::WritePiece(std::span<const uint8_t> piece) {
+  page_data_.insert(page_data_.end(), piece.begin(), piece.end());
+  return {};
+}
+
+Status SpeexWriter::EndChunk() {
   granule_ += speex::kFrameSamples;
   return {};
 }

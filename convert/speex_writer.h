@@ -11,14 +11,16 @@
 
 namespace morvalin {
 
-class SpeexWriter final : public IAudioWriter {
+class SpeexWriter final : public PiecewiseAudioWriter {
  public:
   SpeexWriter(std::filesystem::path path, uint32_t serial_number)
       : path_(std::move(path)), serial_(serial_number) {}
   // Creates the file and writes the header and comment pages.
   Status Open();
 
-  Status WriteChunk(std::span<const uint8_t> chunk, uint32_t time_stamp) override;
+  Status BeginChunk(uint32_t size, uint32_t time_stamp) override;
+  Status WritePiece(std::span<const uint8_t> piece) override;
+  Status EndChunk() override;
   Status Finish() override;
   std::optional<std::filesystem::path> Path() const override { return path_; }
 

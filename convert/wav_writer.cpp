@@ -37,11 +37,17 @@ Status WAVWriter::WriteHeader() {
   return fs_.Write(h);
 }
 
-Status WAVWriter::WriteChunk(std::span<const uint8_t> chunk, uint32_t /*time_stamp*/) {
-  size_t block = static_cast<size_t>(BlockAlign());
-  size_t whole = chunk.size() / block * block;
-  data_size_ += whole;
-  return fs_.Write(chunk.first(whole));
+Status WAVWriter::BeginChunk(uint32_t size, uint32_t /*time_stamp*/) {
+  uint64_t block = static_cast<uint64_t>(BlockAlign());
+  chunk_left_ = size / block * block;  // a part block at the end is dropped
+  return {};
+}
+
+Status WAVWriter::WritePiece(std::span<const uint8_t> piece) {
+  size_t take = static_cast<size_t>(std::min<uint64_t>(chunk_left_, piece.size()));
+  chunk_left_ -= take;
+  data_size_ += take;
+  return fs_.Write(piece.first(take));
 }
 
 Status WAVWriter::Finish() {

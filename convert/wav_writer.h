@@ -10,7 +10,7 @@
 
 namespace morvalin {
 
-class WAVWriter final : public IAudioWriter {
+class WAVWriter final : public PiecewiseAudioWriter {
  public:
   WAVWriter(std::filesystem::path path, int bits_per_sample, int channels, uint32_t sample_rate)
       : path_(std::move(path)), bits_per_sample_(bits_per_sample), channels_(channels),
@@ -18,7 +18,9 @@ class WAVWriter final : public IAudioWriter {
   // Creates the file and writes the header with zero sizes.
   Status Open();
 
-  Status WriteChunk(std::span<const uint8_t> chunk, uint32_t time_stamp) override;
+  Status BeginChunk(uint32_t size, uint32_t time_stamp) override;
+  Status WritePiece(std::span<const uint8_t> piece) override;
+  Status EndChunk() override { return {}; }
   Status Finish() override;
   std::optional<std::filesystem::path> Path() const override { return path_; }
 
@@ -32,6 +34,7 @@ class WAVWriter final : public IAudioWriter {
   uint32_t sample_rate_;
   OutputFile fs_;
   uint64_t data_size_ = 0;
+  uint64_t chunk_left_ = 0;  // bytes of the current chunk's whole blocks not yet written
 };
 
 }  // namespace morvalin

@@ -34,6 +34,17 @@ class IAudioWriter {
   virtual Status EndChunk() { return {}; }
 };
 
+// An audio writer that takes every chunk in pieces; a whole chunk is one piece.
+class PiecewiseAudioWriter : public IAudioWriter {
+ public:
+  Status WriteChunk(std::span<const uint8_t> chunk, uint32_t time_stamp) final {
+    MORVALIN_RETURN_IF_ERROR(BeginChunk(static_cast<uint32_t>(chunk.size()), time_stamp));
+    MORVALIN_RETURN_IF_ERROR(WritePiece(chunk));
+    return EndChunk();
+  }
+  bool TakesPieces() const final { return true; }
+};
+
 class IVideoWriter {
  public:
   virtual ~IVideoWriter() = default;
