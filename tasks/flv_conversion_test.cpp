@@ -12,14 +12,6 @@
 namespace morvalin::test {
 namespace {
 
-QCoreApplication& App() {
-  static int argc = 1;
-  static char name[] = "tasks_test";
-  static char* argv[] = {name, nullptr};
-  if (QCoreApplication::instance() == nullptr) new QCoreApplication(argc, argv);
-  return *QCoreApplication::instance();
-}
-
 // A stand-in converter: a shell script that records its arguments beside the input, then behaves as
 // `body` says ($3 is the input path, $mp3 the output the real converter would write).
 std::string WriteConverter(const std::filesystem::path& directory, const std::string& body) {
@@ -42,7 +34,7 @@ struct ConversionCase {
 class ConversionTest : public ::testing::TestWithParam<ConversionCase> {};
 
 TEST_P(ConversionTest, FlvIsDeletedOnlyAfterASuccessfulConversion) {
-  App();
+  EnsureCoreApplication();
   ScratchDirectory scratch;
   const std::filesystem::path music = scratch.Path() / "DJ 舞曲 $(touch x); 'a'";
   std::filesystem::create_directories(music);
@@ -67,7 +59,7 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(Conversion, MissingConverterKeepsTheFlvAndEndsTheWait) {
-  App();
+  EnsureCoreApplication();
   ScratchDirectory scratch;
   const std::string flv = (scratch.Path() / "a.flv").string();
   ASSERT_TRUE(WriteWholeFile(flv, "FLV data"));

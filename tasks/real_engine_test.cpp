@@ -19,14 +19,6 @@ namespace {
 
 using testing::Bytes;
 
-QCoreApplication& App() {
-  static int argc = 1;
-  static char name[] = "tasks_real_engine_test";
-  static char* argv[] = {name, nullptr};
-  if (QCoreApplication::instance() == nullptr) new QCoreApplication(argc, argv);
-  return *QCoreApplication::instance();
-}
-
 std::string AsString(const Bytes& bytes) { return std::string(bytes.begin(), bytes.end()); }
 
 class RealEngineTest : public ::testing::Test {
@@ -35,7 +27,7 @@ class RealEngineTest : public ::testing::Test {
       : engine_(std::string(MORVALIN_RUN_DIR) + "/p2p.so"),
         converter_(std::string(MORVALIN_RUN_DIR) + "/kestrovan"),
         table_(engine_, param_, info_, handles_, store_, window_, converter_) {
-    App();
+    EnsureCoreApplication();
     store_.OpenStore(MakeEmptyStore(scratch_.Path()), std::string(kStorePassword));
     // A directory with a blank and Chinese in its name, as the user's music folder may have.
     music_ = scratch_.Path() / "DJ 舞曲";

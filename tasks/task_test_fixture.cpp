@@ -1,10 +1,18 @@
 #include "tasks/task_test_fixture.h"
 
+#include <QCoreApplication>
 #include <random>
 
 #include "store/empty_store.h"
 
 namespace morvalin::test {
+
+void EnsureCoreApplication() {
+  static int argc = 1;
+  static char name[] = "tasks_test";
+  static char* argv[] = {name, nullptr};
+  if (QCoreApplication::instance() == nullptr) new QCoreApplication(argc, argv);
+}
 
 ScratchDirectory::ScratchDirectory() {
   std::random_device random;

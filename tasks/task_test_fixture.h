@@ -16,6 +16,9 @@
 
 namespace morvalin::test {
 
+// The process's QCoreApplication, made at the first call (child processes report through its events).
+void EnsureCoreApplication();
+
 class RecordingConverter : public FlvConverter {
  public:
   void ConvertFlvDownload(std::string_view flv_path) override { paths.emplace_back(flv_path); }
