@@ -31,7 +31,7 @@ struct SlistDeleter {
   void operator()(curl_slist* list) const { curl_slist_free_all(list); }
 };
 
-bool IsRedirect(long status) {
+bool IsRedirect(int status) {
   return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
 }
 
@@ -96,20 +96,21 @@ bool Perform(const Request& request, const HttpLimits& limits, TransferResult* r
   ApplyCommonOptions(handle, limits);
 
   Verb verb = request.verb;
-  if (verb == Verb::kHead) curl_easy_setopt(handle, CURLOPT_NOBODY, 1L);
-  if (verb != Verb::kGet && (verb == Verb::kPost || !request.body->empty())) {
-    // Set after CURLOPT_NOBODY: a HEAD with a body sends it and still reads no reply body.
+  // A HEAD without a body is libcurl's own; a HEAD with a body is sent like a POST under the HEAD
+  // verb, and its transfer ends with the reply's header block.
+  const bool head_with_body = verb == Verb::kHead && !request.body->empty();
+  if (verb == Verb::kHead && !head_with_body) curl_easy_setopt(handle, CURLOPT_NOBODY, 1L);
+  if (verb == Verb::kPost || head_with_body) {
     curl_easy_setopt(handle, CURLOPT_POSTFIELDSIZE_LARGE,
                      static_cast<curl_off_t>(request.body->size()));
     curl_easy_setopt(handle, CURLOPT_POSTFIELDS, request.body->data());
   }
-  if (verb == Verb::kHead) curl_easy_setopt(handle, CURLOPT_CUSTOMREQUEST, "HEAD");
+  if (head_with_body) curl_easy_setopt(handle, CURLOPT_CUSTOMREQUEST, "HEAD");
 
   std::string current_url = request.url;
   for (int hop = 0;; ++hop) {
-    RunTransfer(handle, endpoint, limits, result);
-    long status = 0;
-    curl_easy_getinfo(handle, CURLINFO_RESPONSE_CODE, &status);
+    RunTransfer(handle, endpoint, limits, head_with_body, result);
+    const int status = result->status;
     if (request.no_redirect || hop >= kMaxRedirects || !IsRedirect(status) || result->location.empty()) {
       break;
     }

@@ -56,6 +56,10 @@ size_t OnHeader(char* data, size_t size, size_t count, void* user) {
     t->header_block.clear();
     t->header_block_fits = true;
     t->location.clear();
+    size_t code_at = line.find(' ');
+    t->status = code_at == std::string_view::npos
+                    ? 0
+                    : static_cast<int>(LeadingNumber(line.substr(code_at + 1, 3)));
   }
   if (t->header_block_fits) {
     t->header_block.append(line);
@@ -66,6 +70,8 @@ size_t OnHeader(char* data, size_t size, size_t count, void* user) {
     }
   }
   if (Find(line, "Location:", 1, true) == 1) t->location = ValueAfterColon(line);
+  // The empty line ends a block; after an interim 1xx reply the final one follows.
+  if (line.empty() && t->headers_only && t->status >= 200) return 0;
   return n;
 }
 
@@ -136,8 +142,10 @@ void ApplyCommonOptions(CURL* curl, const HttpLimits& limits) {
   curl_easy_setopt(curl, CURLOPT_PREREQFUNCTION, OnConnected);
 }
 
-void RunTransfer(CURL* curl, const Endpoint& endpoint, const HttpLimits& limits, TransferResult* result) {
+void RunTransfer(CURL* curl, const Endpoint& endpoint, const HttpLimits& limits, bool headers_only,
+                 TransferResult* result) {
   *result = TransferResult{};
+  result->headers_only = headers_only;
   result->max_body_bytes = limits.max_body_bytes;
   result->idle_timeout_ms = limits.idle_timeout_ms;
   Touch(result);

@@ -34,6 +34,8 @@ struct TransferResult {
   std::string header_block;       // the latest response's header lines, each ending in CR LF
   bool header_block_fits = true;  // false once that block reached kHeaderBlockLimit
   std::string location;           // the latest response's Location value
+  int status = 0;                 // the latest response's status code
+  bool headers_only = false;      // stop once a final response's header block is complete
   // Book-keeping of the idle limit.
   bool connected = false;
   curl_off_t progress = 0;
@@ -48,7 +50,9 @@ void InitCurlOnce();
 // no redirects followed by libcurl itself.
 void ApplyCommonOptions(CURL* curl, const HttpLimits& limits);
 // Performs one request to `endpoint` on `curl` (verb, headers and body already set), filling `result`
-// afresh. Transfer errors are not reported: what arrived is what there is.
-void RunTransfer(CURL* curl, const Endpoint& endpoint, const HttpLimits& limits, TransferResult* result);
+// afresh. With `headers_only` the transfer ends after the final response's header block, so that no
+// body is read. Transfer errors are not reported: what arrived is what there is.
+void RunTransfer(CURL* curl, const Endpoint& endpoint, const HttpLimits& limits, bool headers_only,
+                 TransferResult* result);
 
 }  // namespace morvalin
