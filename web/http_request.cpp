@@ -41,7 +41,7 @@ bool IsRedirect(int status) {
 // "Proxy-Connection" line towards a proxy. (Its own "Accept" and "Content-Type" are never added,
 // because the completed header text always holds both.)
 std::unique_ptr<curl_slist, SlistDeleter> CurlHeaderList(const std::string& header_text,
-                                                        bool* has_user_agent_line) {
+                                                         bool* has_user_agent_line) {
   *has_user_agent_line = false;
   curl_slist* list = nullptr;
   auto append = [&list](const std::string& line) {
@@ -101,8 +101,7 @@ bool Perform(const Request& request, const HttpLimits& limits, TransferResult* r
   const bool head_with_body = verb == Verb::kHead && !request.body->empty();
   if (verb == Verb::kHead && !head_with_body) curl_easy_setopt(handle, CURLOPT_NOBODY, 1L);
   if (verb == Verb::kPost || head_with_body) {
-    curl_easy_setopt(handle, CURLOPT_POSTFIELDSIZE_LARGE,
-                     static_cast<curl_off_t>(request.body->size()));
+    curl_easy_setopt(handle, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(request.body->size()));
     curl_easy_setopt(handle, CURLOPT_POSTFIELDS, request.body->data());
   }
   if (head_with_body) curl_easy_setopt(handle, CURLOPT_CUSTOMREQUEST, "HEAD");
@@ -161,7 +160,8 @@ std::string HttpRequest(const std::string& url, int method, const std::string& p
     if (verb != Verb::kGet && body.empty()) body = post_text;
 
     TransferResult result;
-    Request request{url, verb, user_agent, header_text, verb == Verb::kGet ? nullptr : &body, no_redirect, proxy};
+    Request request{url,         verb, user_agent, header_text, verb == Verb::kGet ? nullptr : &body,
+                    no_redirect, proxy};
     if (!Perform(request, CurrentHttpLimits(), &result)) return {};
 
     std::string header_block = result.header_block_fits ? result.header_block : std::string();

@@ -3,11 +3,13 @@
 #include "web/http_request.h"
 
 #include <gtest/gtest.h>
-#include <sys/socket.h>
 #include <netinet/in.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "testsupport/fixture_server.h"
@@ -176,18 +178,40 @@ int RefusedPort() {
   return ntohs(addr.sin_port);
 }
 
-TEST_F(HttpRequestTest, RefusedConnectionGivesEmptyBytes) {
-  const std::string url = "http://127.0.0.1:" + std::to_string(RefusedPort()) + "/x";
-  std::string cookies = "a = 1";
-  std::string returned = "stale";
-  std::string headers;
-  std::string response_headers = "stale";
-  EXPECT_EQ(HttpRequest(url, 0, {}, &cookies, &returned, &headers, &response_headers), "");
-  // The request was made, so the outputs describe an empty reply.
-  EXPECT_EQ(response_headers, "");
-  EXPECT_EQ(returned, "");
-  EXPECT_EQ(cookies, "a=1");
-  EXPECT_EQ(headers.rfind("Accept: */*\r\nReferer: " + url, 0), 0u);
+TEST_F(HttpRequestTest, RequestThatGetsNoReplyGivesEmptyBytes) {
+  server_.ServeBody("/x", "plain");
+  const std::vector<std::string> urls = {
+      "http://127.0.0.1:" + std::to_string(RefusedPort()) + "/x",
+      // An https request to a server that speaks plain HTTP fails in the handshake.
+      "https://127.0.0.1:" + std::to_string(server_.Port()) + "/x",
+  };
+  for (const std::string& url : urls) {
+    std::string cookies = "a = 1";
+    std::string returned = "stale";
+    std::string headers;
+    std::string response_headers = "stale";
+    EXPECT_EQ(HttpRequest(url, 0, {}, &cookies, &returned, &headers, &response_headers), "") << url;
+    // The request was made, so the outputs describe an empty reply.
+    EXPECT_EQ(response_headers, "") << url;
+    EXPECT_EQ(returned, "") << url;
+    EXPECT_EQ(cookies, "a=1") << url;
+    EXPECT_EQ(headers.rfind("Accept: */*\r\nReferer: " + url, 0), 0u) << url;
+  }
+}
+
+TEST_F(HttpRequestTest, ConcurrentRequestsKeepTheirOwnReplies) {
+  for (int i = 0; i < 4; ++i) server_.ServeBody("/t" + std::to_string(i), std::string(50'000 + i, 'a' + i));
+  std::vector<std::thread> threads;
+  std::atomic<int> wrong{0};
+  for (int i = 0; i < 4; ++i) {
+    threads.emplace_back([&, i] {
+      for (int n = 0; n < 10; ++n) {
+        if (HttpRequest(server_.Url("/t" + std::to_string(i))) != std::string(50'000 + i, 'a' + i)) ++wrong;
+      }
+    });
+  }
+  for (std::thread& t : threads) t.join();
+  EXPECT_EQ(wrong, 0);
 }
 
 TEST_F(HttpRequestTest, StalledServerIsGivenUp) {

@@ -33,8 +33,7 @@ TEST(HttpRequestWireTest, GetCarriesExactlyTheDefaultLines) {
   EXPECT_EQ(headers, DefaultLines(url));
   ASSERT_EQ(listener.Requests().size(), 1u);
   EXPECT_EQ(listener.Requests()[0], "GET /play/1.html?id=7 HTTP/1.1\r\n" + HostLine(listener) +
-                                        "User-Agent: " + kAgent + "\r\n" + DefaultLines(url) +
-                                        "\r\n\r\n");
+                                        "User-Agent: " + kAgent + "\r\n" + DefaultLines(url) + "\r\n\r\n");
 }
 
 // The header lines after Host of the one request `listener` received, up to the empty line.
@@ -53,7 +52,7 @@ TEST(HttpRequestWireTest, CallerHeadersAndCookiesTable) {
   struct Case {
     const char* name;
     std::string headers;
-    const char* cookies;  // nullptr: not supplied
+    const char* cookies;           // nullptr: not supplied
     std::string expected_headers;  // the completed text, with the URL written as {url}
     std::string expected_lines;    // the header lines after Host, with {url}
   };
@@ -66,7 +65,7 @@ TEST(HttpRequestWireTest, CallerHeadersAndCookiesTable) {
        "Referer: http://from.example/\r\nAccept: */*\r\nAccept-Language: zh-cn\r\n"
        "Content-Type: application/x-www-form-urlencoded",
        agent_line + "Referer: http://from.example/\r\nAccept: */*\r\nAccept-Language: zh-cn\r\n"
-       "Content-Type: application/x-www-form-urlencoded\r\n"},
+                    "Content-Type: application/x-www-form-urlencoded\r\n"},
       {"lower-case user-agent replaces the default", "user-agent: Agent/2.0", nullptr,
        "user-agent: Agent/2.0\r\n" + defaults, "user-agent: Agent/2.0\r\n" + defaults + "\r\n"},
       {"own Accept and User-Agent", "User-Agent: Agent/3\r\nAccept: text/html", nullptr,
@@ -105,13 +104,11 @@ TEST(HttpRequestWireTest, PostSendsTheBodyWithItsLength) {
   RawListener listener(kOkReply);
   const std::string url = listener.Url("/form");
   std::string post_bytes;
-  EXPECT_EQ(HttpRequest(url, 1, "a=1&b=2", nullptr, nullptr, nullptr, nullptr, false, &post_bytes),
-            "ok");
+  EXPECT_EQ(HttpRequest(url, 1, "a=1&b=2", nullptr, nullptr, nullptr, nullptr, false, &post_bytes), "ok");
   EXPECT_EQ(post_bytes, "a=1&b=2");
   ASSERT_EQ(listener.Requests().size(), 1u);
-  EXPECT_EQ(listener.Requests()[0], "POST /form HTTP/1.1\r\n" + HostLine(listener) + "User-Agent: " +
-                                        kAgent + "\r\n" + DefaultLines(url) +
-                                        "\r\nContent-Length: 7\r\n\r\na=1&b=2");
+  EXPECT_EQ(listener.Requests()[0], "POST /form HTTP/1.1\r\n" + HostLine(listener) + "User-Agent: " + kAgent +
+                                        "\r\n" + DefaultLines(url) + "\r\nContent-Length: 7\r\n\r\na=1&b=2");
 }
 
 TEST(HttpRequestWireTest, BodyBytesWinOverTextAndLargeBodiesGoWithoutExpect) {
@@ -147,8 +144,8 @@ TEST(HttpRequestWireTest, HeadSendsABodyWhenGivenAndReadsNone) {
     EXPECT_EQ(HttpRequest(url, 2, c.post_text, nullptr, nullptr, nullptr, &response_headers), "");
     EXPECT_EQ(response_headers, "HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\n");
     ASSERT_EQ(listener.Requests().size(), 1u);
-    EXPECT_EQ(listener.Requests()[0], "HEAD /h HTTP/1.1\r\n" + HostLine(listener) + "User-Agent: " +
-                                          kAgent + "\r\n" + DefaultLines(url) + c.expected_tail);
+    EXPECT_EQ(listener.Requests()[0], "HEAD /h HTTP/1.1\r\n" + HostLine(listener) + "User-Agent: " + kAgent +
+                                          "\r\n" + DefaultLines(url) + c.expected_tail);
   }
 }
 
@@ -185,6 +182,14 @@ TEST(HttpRequestWireTest, ProxyGetsTheAbsoluteUrl) {
     EXPECT_EQ(raw.rfind(std::string(c.request_line) + c.host_line, 0), 0u) << raw;
     EXPECT_EQ(raw.find("Proxy-"), std::string::npos) << raw;
   }
+  // An https request asks the same proxy for a tunnel (which this listener does not give).
+  RawListener proxy(kOkReply);
+  EXPECT_EQ(HttpRequest("HTTPS://Music.Example/s", 0, {}, nullptr, nullptr, nullptr, nullptr, false, nullptr,
+                        "127.0.0.1:" + std::to_string(proxy.Port())),
+            "");
+  ASSERT_EQ(proxy.Requests().size(), 1u);
+  EXPECT_EQ(proxy.Requests()[0].rfind("CONNECT music.example:443 HTTP/1.1\r\n", 0), 0u)
+      << proxy.Requests()[0];
 }
 
 TEST(HttpRequestWireTest, TargetBytesThatWouldBreakTheRequestLineAreEncoded) {
@@ -208,9 +213,12 @@ TEST(HttpRequestWireTest, ResponseHeaderBlockTable) {
     return "HTTP/1.1 200 OK\r\nX-Pad: " + std::string(size - fixed.size(), 'p') + "\r\nSet-Cookie: k=1";
   };
   const std::vector<Case> cases = {
-      {"line ends become CR LF", "HTTP/1.1 200 OK\nX-A: 1\nset-cookie: s=9", "HTTP/1.1 200 OK\r\nX-A: 1\r\nSet-Cookie: s=9\r\n\r\n", "s=9"},
-      {"mixed case set-cookie lines", "HTTP/1.1 200 OK\r\nset-cookie: a=1; Path=/\r\nSET-COOKIE: b=2\r\nX-Set-Cookie-Note: n",
-       "HTTP/1.1 200 OK\r\nSet-Cookie: a=1; Path=/\r\nSet-Cookie: b=2\r\nX-Set-Cookie-Note: n\r\n\r\n", "a=1; b=2; X-Set-Cookie-Note: n"},
+      {"line ends become CR LF", "HTTP/1.1 200 OK\nX-A: 1\nset-cookie: s=9",
+       "HTTP/1.1 200 OK\r\nX-A: 1\r\nSet-Cookie: s=9\r\n\r\n", "s=9"},
+      {"mixed case set-cookie lines",
+       "HTTP/1.1 200 OK\r\nset-cookie: a=1; Path=/\r\nSET-COOKIE: b=2\r\nX-Set-Cookie-Note: n",
+       "HTTP/1.1 200 OK\r\nSet-Cookie: a=1; Path=/\r\nSet-Cookie: b=2\r\nX-Set-Cookie-Note: n\r\n\r\n",
+       "a=1; b=2; X-Set-Cookie-Note: n"},
       {"no cookies", "HTTP/1.1 404 Not Found\r\nX-A: 1", "HTTP/1.1 404 Not Found\r\nX-A: 1\r\n\r\n", ""},
       {"a block of 4999 bytes fits", padded_head(4999), padded_head(4999) + "\r\n\r\n", "k=1"},
       {"a block of 5000 bytes does not", padded_head(5000), "", ""},
@@ -236,19 +244,20 @@ TEST(HttpRequestWireTest, ResponseHeaderBlockTable) {
 TEST(HttpRequestWireTest, UnaddressableUrlSendsNothingAndLeavesOutputsAlone) {
   RawListener listener(kOkReply);
   const std::string port = std::to_string(listener.Port());
-  const std::vector<std::string> urls = {
-      "http://", "http:///x", "http://bad host.example:" + port + "/",
-      "http://127.0.0.1:" + port + "/a\r\nX-Injected: 1", "http://127.0.0.1:70000/",
-      std::string("http://127.0.0.1:") + port + std::string("/\0x", 3)};
+  const std::vector<std::string> urls = {"http://",
+                                         "http:///x",
+                                         "http://bad host.example:" + port + "/",
+                                         "http://127.0.0.1:" + port + "/a\r\nX-Injected: 1",
+                                         "http://127.0.0.1:70000/",
+                                         std::string("http://127.0.0.1:") + port + std::string("/\0x", 3)};
   for (const std::string& url : urls) {
     std::string cookies = "a=1;  b=2";
     std::string returned = "r";
     std::string headers = "X: y";
     std::string response_headers = "h";
     std::string post_bytes;
-    EXPECT_EQ(HttpRequest(url, 1, "text", &cookies, &returned, &headers, &response_headers, false,
-                          &post_bytes),
-              "")
+    EXPECT_EQ(
+        HttpRequest(url, 1, "text", &cookies, &returned, &headers, &response_headers, false, &post_bytes), "")
         << url;
     EXPECT_EQ(cookies, "a=1;  b=2") << url;
     EXPECT_EQ(returned, "r") << url;

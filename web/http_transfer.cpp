@@ -57,9 +57,8 @@ size_t OnHeader(char* data, size_t size, size_t count, void* user) {
     t->header_block_fits = true;
     t->location.clear();
     size_t code_at = line.find(' ');
-    t->status = code_at == std::string_view::npos
-                    ? 0
-                    : static_cast<int>(LeadingNumber(line.substr(code_at + 1, 3)));
+    t->status =
+        code_at == std::string_view::npos ? 0 : static_cast<int>(LeadingNumber(line.substr(code_at + 1, 3)));
   }
   if (t->header_block_fits) {
     t->header_block.append(line);

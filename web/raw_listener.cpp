@@ -3,11 +3,11 @@
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <poll.h>
+#include <strings.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <cstdlib>
-#include <strings.h>
 
 namespace morvalin::test {
 namespace {
@@ -77,7 +77,8 @@ void RawListener::Serve(int connection) {
   std::string request;
   size_t wanted = std::string::npos;  // total size once the header block is complete
   char buffer[16384];
-  while (!stopping_ && request.size() < kMaxRequestBytes && (wanted == std::string::npos || request.size() < wanted)) {
+  while (!stopping_ && request.size() < kMaxRequestBytes &&
+         (wanted == std::string::npos || request.size() < wanted)) {
     if (!Readable(connection, 50)) continue;
     ssize_t n = recv(connection, buffer, sizeof(buffer), 0);
     if (n <= 0) break;

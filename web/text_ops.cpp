@@ -164,8 +164,7 @@ std::vector<std::string> Split(std::string_view text, std::string_view separator
   return items;
 }
 
-std::string ReplaceAll(std::string_view text, std::string_view from, std::string_view to,
-                       bool ignore_case) {
+std::string ReplaceAll(std::string_view text, std::string_view from, std::string_view to, bool ignore_case) {
   if (from.empty()) return std::string(text);
   std::string out;
   out.reserve(text.size());
@@ -210,8 +209,7 @@ double LeadingNumber(std::string_view text) {
   auto [end, error] = std::from_chars(first, last, value, std::chars_format::general);
   if (error == std::errc::result_out_of_range) {
     // Too large gives infinity, as the C library does; too small gives 0.
-    value = DecimalMagnitude(std::string_view(first, static_cast<size_t>(end - first))) > 0 ? HUGE_VAL
-                                                                                           : 0.0;
+    value = DecimalMagnitude(std::string_view(first, static_cast<size_t>(end - first))) > 0 ? HUGE_VAL : 0.0;
   } else if (error != std::errc()) {
     return 0.0;
   }
@@ -229,8 +227,8 @@ std::string TextBetween(std::string_view text, std::string_view left, std::strin
   int value_at = left_at + static_cast<int>(left_marker.size());
   int right_at = Find(text, right_marker, value_at, ignore_case);
   if (right_at == -1) return {};
-  return std::string(text.substr(static_cast<size_t>(value_at) - 1,
-                                 static_cast<size_t>(right_at - value_at)));
+  return std::string(
+      text.substr(static_cast<size_t>(value_at) - 1, static_cast<size_t>(right_at - value_at)));
 }
 
 }  // namespace morvalin

@@ -35,10 +35,16 @@ TEST(TextOpsTest, FindTable) {
       {"needle longer than text", "ab", "abc", 1, false, -1},
       {"case matters by default", "ABC", "b", 1, false, -1},
       {"ignoring case folds A to Z", "xABC", "bc", 1, true, 3},
-      {"no match on a second byte", "\xB0\x41" "A", "A", 1, false, 3},
+      {"no match on a second byte",
+       "\xB0\x41"
+       "A",
+       "A", 1, false, 3},
       {"no ignore-case match on a second byte", "\xB0\x41", "a", 1, true, -1},
       {"second byte of a double-byte char never starts a match", "\xD6\xD0\xD0", "\xD0", 1, false, 3},
-      {"double-byte needle", "a\xD6\xD0" "b", "\xD6\xD0", 1, false, 2},
+      {"double-byte needle",
+       "a\xD6\xD0"
+       "b",
+       "\xD6\xD0", 1, false, 2},
       {"double-byte bytes do not fold", "\xB0\x61", "\xB0\x41", 1, true, -1},
       {"start on a second byte moves to the next character", "\xD6\xD0\xD0x", "\xD0", 2, false, 3},
       {"lone lead byte at the end", "ab\xD6", "\xD6", 1, false, 3},
@@ -73,8 +79,7 @@ TEST(TextOpsTest, TrimAndRemoveBlanks) {
       {"only blanks", " " + full + " ", "", ""},
       {"empty", "", "", ""},
       // B0 A1 is one character; the A1 A1 that spans it and the next byte is no blank.
-      {"A1 A1 across a character boundary", "\xB0\xA1\xA1\x41", "\xB0\xA1\xA1\x41",
-       "\xB0\xA1\xA1\x41"},
+      {"A1 A1 across a character boundary", "\xB0\xA1\xA1\x41", "\xB0\xA1\xA1\x41", "\xB0\xA1\xA1\x41"},
       {"trailing full-width after a double-byte char", "\xB0\xA1" + full, "\xB0\xA1", "\xB0\xA1"},
       {"double-byte char whose second byte is 0x20", "\xD6\x20", "\xD6\x20", "\xD6\x20"},
   };
@@ -100,7 +105,11 @@ TEST(TextOpsTest, SplitTable) {
       {"separator at the end adds no empty item", "a,b,", ",", {"a", "b"}},
       {"separator at the start", ",a", ",", {"", "a"}},
       {"multi-byte separator", "a\r\nb\r\n\r\nc", "\r\n", {"a", "b", "", "c"}},
-      {"not cut inside a double-byte char", "\xB0\x41" "A1", "A", {"\xB0\x41", "1"}},
+      {"not cut inside a double-byte char",
+       "\xB0\x41"
+       "A1",
+       "A",
+       {"\xB0\x41", "1"}},
       {"empty separator keeps the text whole", "abc", "", {"abc"}},
   };
   for (const Case& c : cases) EXPECT_EQ(Split(c.text, c.separator), c.expected) << c.name;
@@ -115,13 +124,20 @@ TEST(TextOpsTest, ReplaceAllTable) {
   EXPECT_EQ(ReplaceAll("Ab", "a", "x"), "Ab");
   EXPECT_EQ(ReplaceAll("abc", "", "x"), "abc");
   EXPECT_EQ(ReplaceAll("", "a", "x"), "");
-  EXPECT_EQ(ReplaceAll("\xB0\x41" "A", "A", "z"), "\xB0\x41" "z");
+  EXPECT_EQ(ReplaceAll("\xB0\x41"
+                       "A",
+                       "A", "z"),
+            "\xB0\x41"
+            "z");
 }
 
 TEST(TextOpsTest, ToLowerAsciiFoldsSingleByteLettersOnly) {
   EXPECT_EQ(ToLowerAscii("HTTP://WWW.Example.COM/Path?Q=Z[@]"), "http://www.example.com/path?q=z[@]");
   // The second byte 0x41 of a double-byte character is not the letter A.
-  EXPECT_EQ(ToLowerAscii("\xB0\x41" "A\xC0"), "\xB0\x41" "a\xC0");
+  EXPECT_EQ(ToLowerAscii("\xB0\x41"
+                         "A\xC0"),
+            "\xB0\x41"
+            "a\xC0");
 }
 
 TEST(TextOpsTest, LeadingNumberTable) {
@@ -130,11 +146,9 @@ TEST(TextOpsTest, LeadingNumberTable) {
     double expected;
   };
   const std::vector<Case> cases = {
-      {"42", 42},         {"  -3.5kb", -3.5}, {"+7", 7},        {"1e3x", 1000},
-      {".5", 0.5},        {"12.", 12},        {"abc", 0},       {"", 0},
-      {"-", 0},           {".", 0},           {"0x10", 0},      {"inf", 0},
-      {"nan", 0},         {"\t\n 8", 8},      {"1,5", 1},       {"3.25 MB", 3.25},
-      {"1e-400", 0},      {"-0", 0},
+      {"42", 42}, {"  -3.5kb", -3.5}, {"+7", 7},     {"1e3x", 1000}, {".5", 0.5}, {"12.", 12}, {"abc", 0},
+      {"", 0},    {"-", 0},           {".", 0},      {"0x10", 0},    {"inf", 0},  {"nan", 0},  {"\t\n 8", 8},
+      {"1,5", 1}, {"3.25 MB", 3.25},  {"1e-400", 0}, {"-0", 0},
   };
   for (const Case& c : cases) EXPECT_DOUBLE_EQ(LeadingNumber(c.text), c.expected) << c.text;
   EXPECT_TRUE(std::isinf(LeadingNumber("1e400")));

@@ -56,8 +56,10 @@ std::string UrlPath(std::string_view url) {
   // (such as "t" or "p") is not found inside the scheme.
   int start = 1;
   std::string lower_head = ToLowerAscii(url.substr(0, 8));
-  if (lower_head.rfind("https://", 0) == 0) start = 9;
-  else if (lower_head.rfind("http://", 0) == 0) start = 8;
+  if (lower_head.rfind("https://", 0) == 0)
+    start = 9;
+  else if (lower_head.rfind("http://", 0) == 0)
+    start = 8;
   int host_at = Find(url, host, start, true);
   if (host_at == -1) host_at = start;
   int slash = Find(url, "/", host_at);

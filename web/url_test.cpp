@@ -51,6 +51,31 @@ TEST(UrlTest, SchemeLessUrlWithoutHttpAnywhere) {
   EXPECT_EQ(UrlHost("a.example/?u=http://b.example/x"), "b.example");
 }
 
+TEST(UrlTest, ResolveLocationTable) {
+  struct Case {
+    const char* base;
+    const char* location;
+    const char* expected;
+  };
+  const std::vector<Case> cases = {
+      {"http://a.example/x/y.html", "https://b.example/z", "https://b.example/z"},
+      {"http://a.example/x/y.html", " HTTP://B.example/Z ", "HTTP://B.example/Z"},
+      {"https://a.example/x", "//cdn.example/f.mp3", "https://cdn.example/f.mp3"},
+      {"http://A.example:8080/x/y?q=1", "/root?r=2", "http://a.example:8080/root?r=2"},
+      {"http://a.example/x/y.html?q=1", "z.html", "http://a.example/x/z.html"},
+      {"http://a.example/x/y.html?q=/1", "z.html", "http://a.example/x/z.html"},
+      {"http://a.example/x/y.html?q=1", "?q=2", "http://a.example/x/y.html?q=2"},
+      {"http://a.example", "next", "http://a.example/next"},
+      {"a.example/dir/", "f", "http://a.example/dir/f"},
+      {"http://a.example/x", "ftp://files.example/f", ""},
+      {"http://a.example/x", "mailto:someone@a.example", ""},
+      {"http://a.example/x/y", "", "http://a.example/x/y"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(ResolveLocation(c.base, c.location), c.expected) << c.base << " + " << c.location;
+  }
+}
+
 TEST(UrlTest, ValueAfterColonTable) {
   EXPECT_EQ(ValueAfterColon("user-agent:  Agent/1.0 "), "Agent/1.0");
   EXPECT_EQ(ValueAfterColon("a: b: c"), "b: c");
