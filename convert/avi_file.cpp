@@ -91,8 +91,7 @@ Status AviFile::WriteHeader(FractionUInt32 rate) {
   return fs_.Write(h);
 }
 
-Status AviFile::WriteFrame(std::span<const uint8_t> frame, bool key_frame) {
-  uint32_t size = static_cast<uint32_t>(frame.size());
+Status AviFile::BeginFrame(uint32_t size, bool key_frame) {
   std::vector<uint8_t> entry;
   Tag(entry, "00dc");
   U32(entry, key_frame ? kKeyFrameFlag : 0);
@@ -105,20 +104,28 @@ Status AviFile::WriteFrame(std::span<const uint8_t> frame, bool key_frame) {
     }
     index_buffer_.clear();
   }
+  frame_size_ = size;
   std::vector<uint8_t> chunk_header;
   Tag(chunk_header, "00dc");
   U32(chunk_header, size);
-  MORVALIN_RETURN_IF_ERROR(fs_.Write(chunk_header));
-  MORVALIN_RETURN_IF_ERROR(fs_.Write(frame));
-  uint64_t padded = size + (size & 1u);
-  if (size & 1u) {
+  return fs_.Write(chunk_header);
+}
+
+Status AviFile::EndFrame() {
+  if (frame_size_ & 1u) {  // chunks are padded to an even size
     const uint8_t pad = 0;
     MORVALIN_RETURN_IF_ERROR(fs_.Write({&pad, 1}));
   }
-  movi_bytes_ += 8 + padded;
+  movi_bytes_ += 8 + frame_size_ + (frame_size_ & 1u);
   ++frame_count_;
-  max_frame_size_ = std::max(max_frame_size_, size);
+  max_frame_size_ = std::max(max_frame_size_, frame_size_);
   return {};
+}
+
+Status AviFile::WriteFrame(std::span<const uint8_t> frame, bool key_frame) {
+  MORVALIN_RETURN_IF_ERROR(BeginFrame(static_cast<uint32_t>(frame.size()), key_frame));
+  MORVALIN_RETURN_IF_ERROR(WriteFramePiece(frame));
+  return EndFrame();
 }
 
 Status AviFile::Finish(FractionUInt32 frame_rate) {

@@ -24,6 +24,10 @@ class AviFile {
   // `fourcc` must be four characters, else "Invalid FourCC length.".
   Status Create(const std::filesystem::path& path, const std::string& fourcc);
   Status WriteFrame(std::span<const uint8_t> frame, bool key_frame);
+  // The same in parts: the frame's size first, then exactly that many bytes.
+  Status BeginFrame(uint32_t size, bool key_frame);
+  Status WriteFramePiece(std::span<const uint8_t> bytes) { return fs_.Write(bytes); }
+  Status EndFrame();
   void SetSize(uint32_t width, uint32_t height) {
     width_ = width;
     height_ = height;
@@ -41,6 +45,7 @@ class AviFile {
   std::vector<uint8_t> index_buffer_;
   uint32_t frame_count_ = 0;
   uint32_t max_frame_size_ = 0;
+  uint32_t frame_size_ = 0;  // of the frame being written
   uint32_t width_ = 0;
   uint32_t height_ = 0;
   uint64_t movi_bytes_ = 0;  // bytes of frame chunks in the 'movi' list

@@ -1,5 +1,7 @@
 #include "convert/avi_writer.h"
 
+#include <algorithm>
+
 #include "convert/bit_converter.h"
 #include "convert/flv_format.h"
 
@@ -62,48 +64,75 @@ bool AVIWriter::ReadVP6Size(std::span<const uint8_t> frame, uint32_t* width, uin
   return *width != 0 && *height != 0;
 }
 
-Status AVIWriter::WriteChunk(std::span<const uint8_t> chunk, uint32_t /*time_stamp*/, int frame_type) {
-  bool key_frame = frame_type == flv::kFrameTypeKey;
-  if (codec_id_ == flv::kCodecSorensonH263) {
-    if (key_frame && !video_.HasSize()) {
-      uint32_t w, h;
-      if (ReadH263Size(chunk, &w, &h)) video_.SetSize(w, h);
-    }
-    return video_.WriteFrame(chunk, key_frame);
-  }
+Status AVIWriter::BeginChunk(uint32_t size, uint32_t /*time_stamp*/, int frame_type) {
+  chunk_size_ = size;
+  key_frame_ = frame_type == flv::kFrameTypeKey;
+  prefix_size_ = codec_id_ == flv::kCodecSorensonH263 ? 0 : codec_id_ == flv::kCodecVp6 ? 1 : 4;
+  prefix_.clear();
+  picture_head_.clear();
+  alpha_head_.clear();
+  started_ = false;
+  // A chunk too short for its prefix carries empty frames.
+  if (prefix_size_ == 0 || size < prefix_size_) return StartFrames();
+  return {};
+}
 
-  // VP6: an adjustment byte (pixels to crop right and bottom), then for VP6 with alpha a 24-bit offset
-  // of the alpha frame, which follows the picture frame.
-  if (chunk.empty()) return video_.WriteFrame(chunk, key_frame);
-  if (!have_adjustment_) {
-    have_adjustment_ = true;
-    crop_right_ = chunk[0] >> 4;
-    crop_bottom_ = chunk[0] & 0x0F;
+Status AVIWriter::StartFrames() {
+  started_ = true;
+  uint32_t body = chunk_size_ >= prefix_size_ ? chunk_size_ - static_cast<uint32_t>(prefix_size_) : 0;
+  picture_left_ = body;
+  alpha_left_ = 0;
+  if (alpha_ != nullptr && prefix_.size() == 4) {
+    picture_left_ = std::min(BitConverterBE::ToUInt24(prefix_.data() + 1), body);
+    alpha_left_ = body - picture_left_;
   }
-  std::span<const uint8_t> picture = chunk.subspan(1);
-  std::span<const uint8_t> alpha;
-  if (codec_id_ == flv::kCodecVp6Alpha) {
-    if (picture.size() >= 3) {
-      size_t alpha_offset = BitConverterBE::ToUInt24(picture.data());
-      picture = picture.subspan(3);
-      if (alpha_offset > picture.size()) alpha_offset = picture.size();
-      alpha = picture.subspan(alpha_offset);
-      picture = picture.first(alpha_offset);
-    } else {
-      picture = {};
+  MORVALIN_RETURN_IF_ERROR(video_.BeginFrame(picture_left_, key_frame_));
+  if (alpha_ != nullptr) MORVALIN_RETURN_IF_ERROR(alpha_->BeginFrame(alpha_left_, key_frame_));
+  return {};
+}
+
+// Passes the next bytes of `bytes` (at most *left) on to `file`, keeping the frame's first bytes.
+Status AVIWriter::PassOn(std::span<const uint8_t>& bytes, uint32_t* left, AviFile& file,
+                         std::vector<uint8_t>& head) {
+  constexpr size_t kHeadBytes = 16;  // enough for either picture header
+  size_t take = std::min<size_t>(*left, bytes.size());
+  std::span<const uint8_t> part = bytes.first(take);
+  size_t keep = std::min(kHeadBytes - std::min(head.size(), kHeadBytes), take);
+  head.insert(head.end(), part.begin(), part.begin() + static_cast<std::ptrdiff_t>(keep));
+  *left -= static_cast<uint32_t>(take);
+  bytes = bytes.subspan(take);
+  return file.WriteFramePiece(part);
+}
+
+Status AVIWriter::WritePiece(std::span<const uint8_t> piece) {
+  while (!piece.empty() && prefix_.size() < prefix_size_) {
+    prefix_.push_back(piece[0]);
+    piece = piece.subspan(1);
+    if (prefix_.size() == 1 && !have_adjustment_) {  // pixels to crop right and bottom
+      have_adjustment_ = true;
+      crop_right_ = prefix_[0] >> 4;
+      crop_bottom_ = prefix_[0] & 0x0F;
     }
+    if (prefix_.size() == prefix_size_) MORVALIN_RETURN_IF_ERROR(StartFrames());
   }
-  if (key_frame && !video_.HasSize()) {
-    uint32_t w, h;
-    if (ReadVP6Size(picture, &w, &h)) video_.SetSize(w, h);
+  if (!started_) return {};
+  MORVALIN_RETURN_IF_ERROR(PassOn(piece, &picture_left_, video_, picture_head_));
+  if (alpha_ != nullptr) MORVALIN_RETURN_IF_ERROR(PassOn(piece, &alpha_left_, *alpha_, alpha_head_));
+  return {};
+}
+
+Status AVIWriter::EndChunk() {
+  if (!started_) MORVALIN_RETURN_IF_ERROR(StartFrames());
+  MORVALIN_RETURN_IF_ERROR(video_.EndFrame());
+  if (alpha_ != nullptr) MORVALIN_RETURN_IF_ERROR(alpha_->EndFrame());
+  uint32_t w, h;
+  bool h263 = codec_id_ == flv::kCodecSorensonH263;
+  if (key_frame_ && !video_.HasSize() &&
+      (h263 ? ReadH263Size(picture_head_, &w, &h) : ReadVP6Size(picture_head_, &w, &h))) {
+    video_.SetSize(w, h);
   }
-  MORVALIN_RETURN_IF_ERROR(video_.WriteFrame(picture, key_frame));
-  if (alpha_ != nullptr) {
-    if (key_frame && !alpha_->HasSize()) {
-      uint32_t w, h;
-      if (ReadVP6Size(alpha, &w, &h)) alpha_->SetSize(w, h);
-    }
-    MORVALIN_RETURN_IF_ERROR(alpha_->WriteFrame(alpha, key_frame));
+  if (alpha_ != nullptr && key_frame_ && !alpha_->HasSize() && ReadVP6Size(alpha_head_, &w, &h)) {
+    alpha_->SetSize(w, h);
   }
   return {};
 }

@@ -109,15 +109,14 @@ Status FLVFile::ReadChunk(uint32_t size) {
   return {};
 }
 
-Status FLVFile::StreamChunk(IAudioWriter& writer, uint32_t size, uint32_t time_stamp) {
-  MORVALIN_RETURN_IF_ERROR(writer.BeginChunk(size, time_stamp));
+Status FLVFile::ReadPieces(uint32_t size, const std::function<Status(std::span<const uint8_t>)>& take) {
   for (uint32_t left = size; left > 0;) {
     uint32_t piece = std::min<uint32_t>(left, kFileBufferSize);
     MORVALIN_RETURN_IF_ERROR(ReadChunk(piece));
-    MORVALIN_RETURN_IF_ERROR(writer.WritePiece(chunk_));
+    MORVALIN_RETURN_IF_ERROR(take(chunk_));
     left -= piece;
   }
-  return writer.EndChunk();
+  return {};
 }
 
 Status FLVFile::ReadTag(bool* more) {
@@ -149,9 +148,14 @@ Status FLVFile::ReadTag(bool* more) {
       fs_.Skip(chunk_size);
       return {};
     }
-    if (audio_writer_->TakesPieces()) return StreamChunk(*audio_writer_, chunk_size, time_stamp);
-    MORVALIN_RETURN_IF_ERROR(ReadChunk(chunk_size));
-    return audio_writer_->WriteChunk(chunk_, time_stamp);
+    IAudioWriter& writer = *audio_writer_;
+    if (!writer.TakesPieces()) {
+      MORVALIN_RETURN_IF_ERROR(ReadChunk(chunk_size));
+      return writer.WriteChunk(chunk_, time_stamp);
+    }
+    MORVALIN_RETURN_IF_ERROR(writer.BeginChunk(chunk_size, time_stamp));
+    MORVALIN_RETURN_IF_ERROR(ReadPieces(chunk_size, [&](auto piece) { return writer.WritePiece(piece); }));
+    return writer.EndChunk();
   }
 
   int frame_type = media_info >> 4;
@@ -163,9 +167,14 @@ Status FLVFile::ReadTag(bool* more) {
   video_time_stamps_.Add(time_stamp);
   if (video_writer_->Discards()) {
     fs_.Skip(chunk_size);
-  } else {
+  } else if (!video_writer_->TakesPieces()) {
     MORVALIN_RETURN_IF_ERROR(ReadChunk(chunk_size));
     MORVALIN_RETURN_IF_ERROR(video_writer_->WriteChunk(chunk_, time_stamp, frame_type));
+  } else {
+    IVideoWriter& writer = *video_writer_;
+    MORVALIN_RETURN_IF_ERROR(writer.BeginChunk(chunk_size, time_stamp, frame_type));
+    MORVALIN_RETURN_IF_ERROR(ReadPieces(chunk_size, [&](auto piece) { return writer.WritePiece(piece); }));
+    MORVALIN_RETURN_IF_ERROR(writer.EndChunk());
   }
   return time_code_writer_->Write(time_stamp);
 }

@@ -1,6 +1,7 @@
 // The FLV reader: checks the file header, walks the tags and hands each audio and video chunk to the
 // writer chosen at the first tag of its kind. Reading is streamed through a 65536-byte buffer; a tag's
-// data is read only when a writer wants it, and never past what the file holds.
+// data is read only when a writer wants it, in pieces of at most that buffer, and never past what the
+// file holds.
 #pragma once
 
 #include <cstdint>
@@ -53,8 +54,9 @@ class FLVFile {
   // Reads one tag; sets *more to false at the end of the usable data.
   Status ReadTag(bool* more);
   Status ReadChunk(uint32_t size);
-  // Hands a tag's data to `writer` in pieces of at most one file buffer.
-  Status StreamChunk(IAudioWriter& writer, uint32_t size, uint32_t time_stamp);
+  // Reads a tag's data in pieces of at most one file buffer and hands each to `take`, so no tag needs
+  // more memory than that whatever its size field says.
+  Status ReadPieces(uint32_t size, const std::function<Status(std::span<const uint8_t>)>& take);
   Status CreateAudioWriter(uint8_t media_info);
   Status CreateVideoWriter(int codec_id);
   std::unique_ptr<IAudioWriter> GetAudioWriter(uint8_t media_info, Status* status);

@@ -1,6 +1,9 @@
 // The bytes the video writers produce (Annex B H.264, AVI), and the frame-rate rules.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <memory>
+
 #include "convert/avi_writer.h"
 #include "convert/flv_test_support.h"
 #include "convert/frame_rate.h"
@@ -113,6 +116,63 @@ TEST(AVIWriterTest, OtherCodecsAreRefused) {
   AVIWriter writer(dir / "v", 7, warnings);
   EXPECT_EQ(writer.Open().message(), "Unsupported video codec.");
   EXPECT_FALSE(std::filesystem::exists(dir / "v.avi"));
+}
+
+struct VideoChunk {
+  Bytes bytes;
+  int frame_type;
+};
+
+// Writes `chunks` with a fresh writer from `make`, each chunk in pieces of `piece` bytes (0: whole),
+// and returns the bytes of `files`.
+template <typename MakeWriter>
+std::vector<Bytes> WriteVideo(MakeWriter make, const std::vector<VideoChunk>& chunks, size_t piece,
+                              const std::vector<std::string>& files) {
+  testing::TempDir dir;
+  Warnings warnings;
+  auto writer = make(dir, warnings);
+  EXPECT_TRUE(writer->Open().ok());
+  for (const VideoChunk& c : chunks) {
+    if (piece == 0) {
+      EXPECT_TRUE(writer->WriteChunk(c.bytes, 0, c.frame_type).ok());
+      continue;
+    }
+    EXPECT_TRUE(writer->BeginChunk(static_cast<uint32_t>(c.bytes.size()), 0, c.frame_type).ok());
+    for (size_t at = 0; at < c.bytes.size(); at += piece) {
+      size_t n = std::min(piece, c.bytes.size() - at);
+      EXPECT_TRUE(writer->WritePiece(std::span<const uint8_t>(c.bytes.data() + at, n)).ok());
+    }
+    EXPECT_TRUE(writer->EndChunk().ok());
+  }
+  EXPECT_TRUE(writer->Finish({25, 1}).ok());
+  std::vector<Bytes> out;
+  for (const auto& name : files) out.push_back(testing::ReadFile(dir / name));
+  return out;
+}
+
+TEST(VideoWritersTest, ChunksGivenInPiecesGiveTheSameFiles) {
+  auto avi = [](const testing::TempDir& dir, Warnings& w) { return std::make_unique<AVIWriter>(dir / "v", 5, w); };
+  const std::vector<VideoChunk> vp6_alpha = {
+      {{0x48, 0, 0, 6, 0x01, 0x46, 0x00, 0x00, 15, 20, 0x00, 0x46, 15, 20, 0xAA}, 1},
+      {Concat({{0x00, 0, 0, 3}, Bytes(3, 1), Bytes(70, 2)}), 2},
+      {{0x00, 0xFF, 0xFF, 0xFF, 7, 7}, 2},  // alpha offset beyond the chunk: all picture
+      {{0x00, 0}, 2},                       // too short for its prefix: empty frames
+      {{}, 2},
+  };
+  auto h264 = [](const testing::TempDir& dir, Warnings&) { return std::make_unique<RawH264Writer>(dir / "v.264"); };
+  const std::vector<VideoChunk> avc = {
+      {{0, 0, 0, 0, 1, 0x64, 0, 0x1F, 0xFD, 0xE1, 0, 3, 0x67, 0xAA, 0xBB, 1, 0, 2, 0x68, 0xCC}, 1},
+      {Concat({{1, 0, 0, 0, 0, 40}, Bytes(40, 5), {0, 0}, {0, 3, 1, 2, 3}, {0, 9, 1}}), 1},
+      {{1, 0, 0, 0, 0, 2, 0x41, 0x9A, 0}, 2},  // a length field cut by the frame's end
+      {{2, 0, 0, 0}, 2},
+  };
+  const std::vector<Bytes> avi_whole = WriteVideo(avi, vp6_alpha, 0, {"v.avi", "v.alpha.avi"});
+  const std::vector<Bytes> h264_whole = WriteVideo(h264, avc, 0, {"v.264"});
+  EXPECT_EQ(h264_whole[0].size(), 4u + 3 + 4 + 2 + 4 + 40 + 4 + 0 + 4 + 3 + 4 + 2);
+  for (size_t piece : {1, 2, 3, 5, 1000}) {
+    EXPECT_EQ(WriteVideo(avi, vp6_alpha, piece, {"v.avi", "v.alpha.avi"}), avi_whole) << piece;
+    EXPECT_EQ(WriteVideo(h264, avc, piece, {"v.264"}), h264_whole) << piece;
+  }
 }
 
 TEST(FrameRateTest, AverageAndTrueRates) {

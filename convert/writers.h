@@ -54,6 +54,22 @@ class IVideoWriter {
   // A second output file, for a writer that splits the stream (the alpha channel of VP6 with alpha).
   virtual std::optional<std::filesystem::path> AlphaPath() const { return std::nullopt; }
   virtual bool Discards() const { return false; }
+  // As for audio: a chunk in pieces.
+  virtual bool TakesPieces() const { return false; }
+  virtual Status BeginChunk(uint32_t size, uint32_t time_stamp, int frame_type) { return {}; }
+  virtual Status WritePiece(std::span<const uint8_t> piece) { return {}; }
+  virtual Status EndChunk() { return {}; }
+};
+
+// A video writer that takes every chunk in pieces; a whole chunk is one piece.
+class PiecewiseVideoWriter : public IVideoWriter {
+ public:
+  Status WriteChunk(std::span<const uint8_t> chunk, uint32_t time_stamp, int frame_type) final {
+    MORVALIN_RETURN_IF_ERROR(BeginChunk(static_cast<uint32_t>(chunk.size()), time_stamp, frame_type));
+    MORVALIN_RETURN_IF_ERROR(WritePiece(chunk));
+    return EndChunk();
+  }
+  bool TakesPieces() const final { return true; }
 };
 
 class DummyAudioWriter final : public IAudioWriter {
