@@ -1,5 +1,6 @@
 #include "p2p/aria2_driver.h"
 
+#include <pthread.h>
 #include <signal.h>
 
 #include <chrono>
@@ -56,11 +57,18 @@ Aria2Driver::Aria2Driver(TaskTable& table, std::function<void()> on_session)
     : table_(table), on_session_(std::move(on_session)) {}
 
 void Aria2Driver::Run() {
+  pthread_setname_np(pthread_self(), "p2p-engine");
   BlockSigpipe();
   std::call_once(library_init, [] { aria2::libraryInit(); });
   aria2::SessionConfig config;
   config.keepRunning = true;
   config.useSignalHandler = false;
+  // A download that starts, pauses, ends or fails is published at once, not at the next refresh.
+  config.downloadEventCallback = [](aria2::Session*, aria2::DownloadEvent, aria2::A2Gid, void* self) {
+    static_cast<Aria2Driver*>(self)->event_seen_ = true;
+    return 0;
+  };
+  config.userData = this;
   session_ = aria2::sessionNew(SessionOptions(), config);
   if (session_ && on_session_) on_session_();
 
@@ -71,7 +79,8 @@ void Aria2Driver::Run() {
     for (Command& command : commands) Apply(command);
     if (stopping) break;
     const auto now = Clock::now();
-    if (!commands.empty() || now - last_refresh >= kRefreshInterval) {
+    if (!commands.empty() || event_seen_ || now - last_refresh >= kRefreshInterval) {
+      event_seen_ = false;
       Refresh();
       ProcessDeletes(false);
       last_refresh = now;
@@ -152,8 +161,8 @@ void Aria2Driver::ApplyStart(std::uint32_t handle) {
   download.wants_running = true;
   const DownloadState state = StateOf(download.gid);
   bool made_new = false;
-  if (state == DownloadState::kPaused) {
-    aria2::unpauseDownload(session_, download.gid);
+  if (state == DownloadState::kPaused || state == DownloadState::kWaiting) {
+    Unpause(download.gid);
   } else if (state == DownloadState::kActive) {
     // A pause may still be under way; Refresh unpauses the download once it has paused.
   } else if (state == DownloadState::kError || state == DownloadState::kRemoved ||
@@ -172,15 +181,32 @@ bool Aria2Driver::AddDownload(Download& download, bool paused) {
   download.last_completed = -1;
   if (!session_ || !IsSupportedUrl(download.params.url)) return false;
   aria2::A2Gid gid = 0;
-  const auto options = DownloadOptions(download.params, download.safe_name, paused);
-  if (aria2::addUri(session_, &gid, {download.params.url}, options) != 0) return false;
+  if (aria2::addUri(session_, &gid, {download.params.url}, DownloadOptions(download.params, download.safe_name)) != 0) {
+    return false;
+  }
   // aria2 accepts some addresses it cannot parse without making a download of them.
   if (StateOf(gid) == DownloadState::kNoDownload) return false;
   download.gid = gid;
   download.has_gid = true;
-  download.state = paused ? DownloadState::kPaused : DownloadState::kWaiting;
-  if (!paused) busy_ = true;
+  // A new download waits in aria2's queue and would start at the next run(); aria2 here ignores the
+  // "pause" option of addUri, but pausing a waiting download takes effect at once.
+  if (paused) {
+    aria2::pauseDownload(session_, gid);
+    download.state = DownloadState::kPaused;
+  } else {
+    Unpause(gid);
+    download.state = DownloadState::kWaiting;
+  }
   return true;
+}
+
+void Aria2Driver::Unpause(aria2::A2Gid gid) {
+  aria2::unpauseDownload(session_, gid);  // a paused download now waits; a waiting one stays so
+  busy_ = true;
+  // With nothing else downloading, aria2's next run() would sleep a whole second in its event poll
+  // before it looks at its queue. A pause makes aria2 skip that sleep, and pausing a waiting download
+  // takes effect at once, so pausing and unpausing it again starts it without the delay.
+  if (aria2::pauseDownload(session_, gid) == 0) aria2::unpauseDownload(session_, gid);
 }
 
 DownloadState Aria2Driver::StateOf(aria2::A2Gid gid) const {
@@ -230,7 +256,7 @@ void Aria2Driver::Refresh() {
     download.last_completed = snapshot.completed;
     if (snapshot.state == DownloadState::kPaused && download.wants_running) {
       // A start came while aria2 was still pausing: carry it out now.
-      aria2::unpauseDownload(session_, download.gid);
+      Unpause(download.gid);
       snapshot.state = DownloadState::kWaiting;
     }
     download.state = snapshot.state;

@@ -52,6 +52,7 @@ class Aria2Driver {
   void ApplyStart(std::uint32_t handle);
   void ApplyDelTempFile(const TaskParams& params);
   bool AddDownload(Download& download, bool paused);
+  void Unpause(aria2::A2Gid gid);
   DownloadState StateOf(aria2::A2Gid gid) const;
   void Refresh();
   void ProcessDeletes(bool session_ended);
@@ -66,6 +67,7 @@ class Aria2Driver {
   std::int64_t received_total_ = 0;
   std::int64_t applied_limit_ = 0;
   bool busy_ = false;
+  bool event_seen_ = false;  // set by aria2's event callback, during run()
 };
 
 }  // namespace morvalin::p2p

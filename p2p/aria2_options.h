@@ -14,8 +14,8 @@ namespace morvalin::p2p {
 aria2::KeyVals SessionOptions();
 
 // Options of one download. `safe_name` is the file name already made safe (empty: aria2 takes the name
-// from the URL); `paused` makes the download wait for a start.
-aria2::KeyVals DownloadOptions(const TaskParams& params, const std::string& safe_name, bool paused);
+// from the URL).
+aria2::KeyVals DownloadOptions(const TaskParams& params, const std::string& safe_name);
 
 // Only http, https and ftp addresses are downloaded; anything else (an empty text, a local path, a
 // magnet link) fails the task.

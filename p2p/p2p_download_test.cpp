@@ -194,6 +194,19 @@ TEST_F(P2pDownloadTest, CallsBeforeInitWorkAndInitKeepsThem) {
   EXPECT_EQ(Query(stopped).stat(), kStatPaused);
 }
 
+TEST_F(P2pDownloadTest, CreatedTaskDownloadsNothingUntilStarted) {
+  server_.ServeData("/waiting.mp3", PatternData(50000, 8));
+  server_.ServeData("/busy.mp3", PatternData(300000, 9));
+  const std::uint32_t waiting = Create("/waiting.mp3", "waiting.mp3");
+  // Another download keeps the engine running meanwhile.
+  const std::uint32_t busy = CreateAndStart("/busy.mp3", "busy.mp3");
+  ASSERT_EQ(QueryUntil(busy, [](const InfoBlock& b) { return Is(b, kStatFinished); }).stat(), kStatFinished);
+  EXPECT_EQ(Query(waiting).stat(), kStatPaused);
+  EXPECT_EQ(Query(waiting).nTotalDownload(), 0);
+  for (const auto& path : server_.RequestedPaths()) EXPECT_NE(path, "/waiting.mp3");
+  EXPECT_FALSE(fs::exists(dir_.path() / "waiting.mp3"));
+}
+
 TEST_F(P2pDownloadTest, StartAfterAFailureTriesAgain) {
   const std::uint32_t handle = CreateAndStart("/later.mp3", "later.mp3");
   ASSERT_EQ(QueryUntil(handle, [](const InfoBlock& b) { return b.stat() != kStatDownloading; }).stat(), kStatFailed);
