@@ -12,7 +12,7 @@
 
 namespace morvalin {
 
-class AACWriter final : public PiecewiseAudioWriter {
+class AACWriter final : public IAudioWriter {
  public:
   explicit AACWriter(std::filesystem::path path) : path_(std::move(path)) {}
   Status Open() { return fs_.Create(path_); }

@@ -13,7 +13,7 @@
 
 namespace morvalin {
 
-class AVIWriter final : public PiecewiseVideoWriter {
+class AVIWriter final : public IVideoWriter {
  public:
   // `path_base` is the output path without extension. `warnings` must outlive the writer.
   AVIWriter(std::filesystem::path path_base, int codec_id, Warnings& warnings);

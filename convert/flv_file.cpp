@@ -100,21 +100,15 @@ Status FLVFile::Walk() {
   return {};
 }
 
-Status FLVFile::ReadChunk(uint32_t size) {
-  chunk_.resize(size);
-  if (!fs_.Read(chunk_)) {
-    MORVALIN_RETURN_IF_ERROR(fs_.ReadError());
-    return Status::Error(input_path_.string() + ": unexpected end of file");
-  }
-  return {};
-}
-
 Status FLVFile::ReadPieces(uint32_t size, const std::function<Status(std::span<const uint8_t>)>& take) {
   for (uint32_t left = size; left > 0;) {
-    uint32_t piece = std::min<uint32_t>(left, kFileBufferSize);
-    MORVALIN_RETURN_IF_ERROR(ReadChunk(piece));
-    MORVALIN_RETURN_IF_ERROR(take(chunk_));
-    left -= piece;
+    piece_.resize(std::min<uint32_t>(left, kFileBufferSize));
+    if (!fs_.Read(piece_)) {  // the file shrank under us
+      MORVALIN_RETURN_IF_ERROR(fs_.ReadError());
+      return Status::Error(input_path_.string() + ": unexpected end of file");
+    }
+    MORVALIN_RETURN_IF_ERROR(take(piece_));
+    left -= static_cast<uint32_t>(piece_.size());
   }
   return {};
 }
@@ -149,10 +143,6 @@ Status FLVFile::ReadTag(bool* more) {
       return {};
     }
     IAudioWriter& writer = *audio_writer_;
-    if (!writer.TakesPieces()) {
-      MORVALIN_RETURN_IF_ERROR(ReadChunk(chunk_size));
-      return writer.WriteChunk(chunk_, time_stamp);
-    }
     MORVALIN_RETURN_IF_ERROR(writer.BeginChunk(chunk_size, time_stamp));
     MORVALIN_RETURN_IF_ERROR(ReadPieces(chunk_size, [&](auto piece) { return writer.WritePiece(piece); }));
     return writer.EndChunk();
@@ -167,9 +157,6 @@ Status FLVFile::ReadTag(bool* more) {
   video_time_stamps_.Add(time_stamp);
   if (video_writer_->Discards()) {
     fs_.Skip(chunk_size);
-  } else if (!video_writer_->TakesPieces()) {
-    MORVALIN_RETURN_IF_ERROR(ReadChunk(chunk_size));
-    MORVALIN_RETURN_IF_ERROR(video_writer_->WriteChunk(chunk_, time_stamp, frame_type));
   } else {
     IVideoWriter& writer = *video_writer_;
     MORVALIN_RETURN_IF_ERROR(writer.BeginChunk(chunk_size, time_stamp, frame_type));

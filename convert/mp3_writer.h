@@ -19,7 +19,7 @@
 
 namespace morvalin {
 
-class MP3Writer final : public PiecewiseAudioWriter {
+class MP3Writer final : public IAudioWriter {
  public:
   // The writer adds its warnings to `warnings`, which must outlive it.
   MP3Writer(std::filesystem::path path, Warnings& warnings);

@@ -12,7 +12,7 @@
 
 namespace morvalin {
 
-class RawH264Writer final : public PiecewiseVideoWriter {
+class RawH264Writer final : public IVideoWriter {
  public:
   explicit RawH264Writer(std::filesystem::path path) : path_(std::move(path)) {}
   Status Open() { return fs_.Create(path_); }

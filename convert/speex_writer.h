@@ -11,7 +11,7 @@
 
 namespace morvalin {
 
-class SpeexWriter final : public PiecewiseAudioWriter {
+class SpeexWriter final : public IAudioWriter {
  public:
   SpeexWriter(std::filesystem::path path, uint32_t serial_number)
       : path_(std::move(path)), serial_(serial_number) {}

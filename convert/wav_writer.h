@@ -10,7 +10,7 @@
 
 namespace morvalin {
 
-class WAVWriter final : public PiecewiseAudioWriter {
+class WAVWriter final : public IAudioWriter {
  public:
   WAVWriter(std::filesystem::path path, int bits_per_sample, int channels, uint32_t sample_rate)
       : path_(std::move(path)), bits_per_sample_(bits_per_sample), channels_(channels),
