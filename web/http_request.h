@@ -11,14 +11,19 @@ namespace morvalin {
 //   method           0 GET, 1 POST, 2 HEAD; any other value is GET
 //   post_text        body as text for POST and HEAD when *post_bytes is empty
 //   cookies          the caller's cookie text; nullptr means "not supplied", which differs from an empty
-//                    text: when supplied it is the only cookie source and is merged with the reply's
+//                    text: when supplied it is the only cookie source and is merged with the reply's.
+//                    The client keeps no cookies of its own: without this text none are sent.
 //   returned_cookies out: the cookies the reply set, "a=1; b=2"
 //   headers          in/out: extra request header lines separated by CR LF; the default lines are
 //                    appended to it in place
-//   response_headers out: the raw response header block of the final response, CR LF line ends
-//   no_redirect      do not follow redirects (the redirect reply itself is returned)
+//   response_headers out: the raw response header block of the final response (status line through the
+//                    empty last line, CR LF line ends); empty when it reaches 5000 bytes
+//   no_redirect      do not follow redirects (the redirect reply itself is returned); otherwise up to 20
+//                    are followed, a POST turning into a GET after 301, 302 and 303
 //   post_bytes       in/out: body bytes for POST and HEAD; when empty it is replaced by post_text
 //   proxy            "host:port"; empty means a direct connection
+// A URL that cannot be addressed (no usable host, a port out of range, a line break in it) sends nothing
+// and leaves every output untouched; a request that was sent sets the outputs even when no reply came.
 // Output pointers may be nullptr. Nothing throws.
 std::string HttpRequest(const std::string& url, int method = 0, const std::string& post_text = {},
                         std::string* cookies = nullptr, std::string* returned_cookies = nullptr,

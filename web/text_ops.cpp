@@ -1,5 +1,6 @@
 #include "web/text_ops.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 
@@ -34,20 +35,34 @@ bool MatchesAt(std::string_view text, size_t i, std::string_view what, bool igno
   return true;
 }
 
+// The first character boundary at or after byte `offset`, given a boundary `known` at or before it.
+// Only bytes 0x81..0xFE begin a double-byte character, so any other byte ends the character it belongs
+// to: the walk back stops there. The bytes between that point and `offset` are all lead-range bytes,
+// which pair up into double-byte characters, so the boundary follows from the count alone.
+size_t BoundaryAtOrAfter(std::string_view text, size_t offset, size_t known = 0) {
+  offset = std::min(offset, text.size());
+  size_t i = offset;
+  while (i > known && IsLeadByte(static_cast<unsigned char>(text[i - 1]))) --i;
+  return std::min(i + (offset - i + 1) / 2 * 2, text.size());
+}
+
 // First match at or after byte `from`, which must stand on a character boundary; npos when none.
 size_t FindFromBoundary(std::string_view text, std::string_view what, size_t from, bool ignore_case) {
   if (what.empty()) return from < text.size() ? from : std::string_view::npos;
+  if (!ignore_case) {
+    // A fast byte search finds candidates; one that begins on a second byte is passed over.
+    size_t boundary = from;
+    for (size_t candidate = text.find(what, from); candidate != std::string_view::npos;
+         candidate = text.find(what, candidate + 1)) {
+      boundary = BoundaryAtOrAfter(text, candidate, boundary);
+      if (boundary == candidate) return candidate;
+    }
+    return std::string_view::npos;
+  }
   for (size_t i = from; i < text.size() && text.size() - i >= what.size(); i += CharLength(text, i)) {
     if (MatchesAt(text, i, what, ignore_case)) return i;
   }
   return std::string_view::npos;
-}
-
-// The first character boundary at or after byte `offset`.
-size_t BoundaryAtOrAfter(std::string_view text, size_t offset) {
-  size_t i = 0;
-  while (i < offset && i < text.size()) i += CharLength(text, i);
-  return i;
 }
 
 // Length of the blank character at `i` (1 or 2), or 0 when the character there is no blank.

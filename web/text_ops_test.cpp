@@ -54,6 +54,44 @@ TEST(TextOpsTest, FindTable) {
   }
 }
 
+// Find against a plain walk over the characters, on texts dense in lead bytes, second bytes that look
+// like letters, and bytes that can only stand alone.
+TEST(TextOpsTest, FindAgreesWithACharacterWalk) {
+  const std::string alphabet = "aA \x40\x7F\x81\xA1\xD6\xFE\xFF";
+  auto char_length = [](const std::string& text, size_t i) {
+    unsigned char c = static_cast<unsigned char>(text[i]);
+    return (c >= 0x81 && c <= 0xFE && i + 1 < text.size()) ? 2u : 1u;
+  };
+  auto reference = [&](const std::string& text, const std::string& what, int start, bool ignore_case) {
+    auto fold = [](std::string t) {
+      for (char& c : t) c = (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c;
+      return t;
+    };
+    for (size_t i = 0; i < text.size(); i += char_length(text, i)) {
+      if (static_cast<int>(i) + 1 < start) continue;
+      std::string piece = text.substr(i, what.size());
+      if (piece == what || (ignore_case && fold(piece) == fold(what))) return static_cast<int>(i) + 1;
+    }
+    return -1;
+  };
+  unsigned state = 12345;
+  auto next = [&state] { return (state = state * 1103515245u + 12345u) >> 16; };
+  auto random_text = [&](size_t length) {
+    std::string text;
+    for (size_t i = 0; i < length; ++i) text += alphabet[next() % alphabet.size()];
+    return text;
+  };
+  for (int round = 0; round < 20000; ++round) {
+    const std::string text = random_text(next() % 24);
+    const std::string what = random_text(1 + next() % 3);
+    const int start = static_cast<int>(next() % 26) - 1;
+    // Ignoring case the needle must not hold double-byte characters, whose second bytes never fold.
+    const bool ignore_case = what.find_first_of("\x81\xA1\xD6\xFE") == std::string::npos && next() % 2;
+    ASSERT_EQ(Find(text, what, start, ignore_case), reference(text, what, start, ignore_case))
+        << testing::PrintToString(text) << " / " << testing::PrintToString(what) << " from " << start;
+  }
+}
+
 TEST(TextOpsTest, FindLastTable) {
   EXPECT_EQ(FindLast("a:b:c", ":"), 4);
   EXPECT_EQ(FindLast("abc", ":"), -1);
