@@ -8,6 +8,7 @@
 //
 // Start-up and shut-down: OnMainWindowCreated runs once after construction, before the window takes
 // input; closing the window runs OnMainWindowDestroying once, which ends the event loop with 0.
+#include <QElapsedTimer>
 #include <QWidget>
 #include <functional>
 #include <memory>
@@ -128,6 +129,8 @@ class MainWindow : public QWidget, public TaskWindow {
   std::unique_ptr<QWidget> batch_window_;  // destroyed before its host
   std::function<QString()> choose_directory_;
   bool shut_down_ = false;
+  static constexpr qint64 kYieldIntervalMs = 5;
+  QElapsedTimer yield_clock_;  // when the poll last let events run
 };
 
 // The download directory the settings panel shows before any setting is restored: the user's home
