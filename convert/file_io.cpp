@@ -33,7 +33,7 @@ Status InputFile::Open(const std::filesystem::path& path) {
   length_ = static_cast<int64_t>(std::ftell(file_));
   if (length_ < 0 || !SeekStream(file_, 0)) return FileError(path, errno);
   buffer_.resize(kFileBufferSize);
-  position_ = buffer_start_ = 0;
+  position_ = buffer_start_ = file_position_ = 0;
   buffer_size_ = 0;
   error_ = 0;
   return {};
@@ -48,16 +48,22 @@ void InputFile::Close() {
 }
 
 bool InputFile::Fill() {
-  buffer_start_ = position_;
   buffer_size_ = 0;
   if (file_ == nullptr || position_ >= length_) return false;
-  if (!SeekStream(file_, position_)) {
+  // A short skip forward is read through: one read costs less than a seek and a read.
+  int64_t start = position_;
+  int64_t gap = position_ - file_position_;
+  if (file_position_ >= 0 && gap > 0 && gap < static_cast<int64_t>(buffer_.size() / 2)) start = file_position_;
+  if (start != file_position_ && !SeekStream(file_, start)) {
     error_ = errno;
+    file_position_ = -1;
     return false;
   }
+  buffer_start_ = start;
   buffer_size_ = std::fread(buffer_.data(), 1, buffer_.size(), file_);
+  file_position_ = start + static_cast<int64_t>(buffer_size_);
   if (buffer_size_ == 0 && std::ferror(file_)) error_ = errno != 0 ? errno : EIO;
-  return buffer_size_ > 0;
+  return position_ < file_position_;
 }
 
 bool InputFile::Read(std::span<uint8_t> out) {

@@ -44,6 +44,7 @@ class InputFile {
   int64_t length_ = 0;
   int64_t position_ = 0;      // logical read position
   int64_t buffer_start_ = 0;  // file position of buffer_[0]
+  int64_t file_position_ = 0; // where the stream stands, so that sequential reads need no seek
   size_t buffer_size_ = 0;    // valid bytes in buffer_
   int error_ = 0;
   std::vector<uint8_t> buffer_;
