@@ -214,6 +214,46 @@ TEST_F(HttpRequestTest, ConcurrentRequestsKeepTheirOwnReplies) {
   EXPECT_EQ(wrong, 0);
 }
 
+// A listener whose queue of pending connections is full: a further connection attempt gets no answer
+// at all, as from a host that drops packets.
+class FullBacklogListener {
+ public:
+  FullBacklogListener() {
+    listen_fd_ = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    bind(listen_fd_, reinterpret_cast<sockaddr*>(&addr), sizeof(addr));
+    listen(listen_fd_, 0);
+    socklen_t len = sizeof(addr);
+    getsockname(listen_fd_, reinterpret_cast<sockaddr*>(&addr), &len);
+    port_ = ntohs(addr.sin_port);
+    for (int i = 0; i < 3; ++i) {
+      int fd = socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
+      connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof(addr));
+      fillers_.push_back(fd);
+    }
+  }
+  ~FullBacklogListener() {
+    for (int fd : fillers_) close(fd);
+    close(listen_fd_);
+  }
+  int Port() const { return port_; }
+
+ private:
+  int listen_fd_ = -1;
+  int port_ = 0;
+  std::vector<int> fillers_;
+};
+
+TEST_F(HttpRequestTest, UnansweredConnectionIsGivenUp) {
+  // Only the connect limit is short: without it the request would wait for the system's own
+  // connection time-out, minutes, and run into the test's time-out.
+  SetHttpLimitsForTesting({300, 60'000, 64ull * 1024 * 1024});
+  FullBacklogListener listener;
+  EXPECT_EQ(HttpRequest("http://127.0.0.1:" + std::to_string(listener.Port()) + "/"), "");
+}
+
 TEST_F(HttpRequestTest, StalledServerIsGivenUp) {
   SetHttpLimitsForTesting({5'000, 300, 64ull * 1024 * 1024});
   server_.ServeStall("/stall");
