@@ -1,6 +1,5 @@
 // The program morvalin: the toolkit, the three global objects, the main window, the event loop.
 #include <QApplication>
-#include <QMessageBox>
 #include <memory>
 
 #include "app/global_objects.h"
@@ -13,9 +12,7 @@ int main(int argc, char* argv[]) {
 
   // The engine library is loaded at its first call; when it or one of its functions is missing the
   // user is told so and the program ends.
-  morvalin::DlopenEngine engine(morvalin::DlopenEngine::DefaultLibraryPath(), [](const std::string& message) {
-    QMessageBox::critical(nullptr, QStringLiteral("Morvalin"), QString::fromStdString(message));
-  });
+  morvalin::DlopenEngine engine(morvalin::DlopenEngine::DefaultLibraryPath(), morvalin::ReportEngineMissing);
 
   // Freed after the main window, by the exit clean-up; the engine library is unloaded after them.
   auto globals = std::make_unique<morvalin::GlobalObjects>();

@@ -133,6 +133,10 @@ class MainWindow : public QWidget, public TaskWindow {
   QElapsedTimer yield_clock_;  // when the poll last let events run
 };
 
+// Tells the user that the engine library or one of its functions is missing (a message box that waits
+// for OK); the engine binding then ends the program. `message` is UTF-8.
+void ReportEngineMissing(const std::string& message);
+
 // The download directory the settings panel shows before any setting is restored: the user's home
 // followed by "/DJ舞曲/" (UTF-8).
 std::string DefaultDownloadDirectory();

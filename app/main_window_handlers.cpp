@@ -1,6 +1,7 @@
 // The main window's behaviour: start-up and shut-down, the handlers it forwards to the task table, and
 // the TaskWindow side the task logic drives.
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -26,6 +27,10 @@
 #endif
 
 namespace morvalin {
+
+void ReportEngineMissing(const std::string& message) {
+  QMessageBox::critical(QApplication::activeWindow(), QStringLiteral("Morvalin"), QString::fromStdString(message));
+}
 
 void MainWindow::Connect() {
   QObject::connect(时钟1, &QTimer::timeout, this, [this] { table_.PollTasks(); });

@@ -116,6 +116,10 @@ TEST_F(MainWindowTest, SavedTasksReachTheEngineBeforeInit) {
   {
     TaskStore store;
     RecordSet& pending = PrepareStore(store);
+    ASSERT_EQ(store.记录集2.AddRecord(), 1);
+    store.记录集2.WriteField("下载速度", "300");
+    store.记录集2.WriteField("自动下载", 0);
+    store.记录集2.MoveNext();
     for (const char* name : {"one.mp3", "two.mp3", "three.flv"}) {
       ASSERT_EQ(pending.AddRecord(), 1);
       pending.WriteField("文件完整地址", std::string("http://media.sitea.example/") + name);
@@ -126,7 +130,7 @@ TEST_F(MainWindowTest, SavedTasksReachTheEngineBeforeInit) {
   }
   Start();
   EXPECT_EQ(engine_.Calls(),
-            (Strings{"XL_CreateTask", "XL_StartTask 1", "XL_StopTask 1", "XL_CreateTask", "XL_StartTask 2",
+            (Strings{"XL_SetSpeedLimit 300", "XL_CreateTask", "XL_StartTask 1", "XL_StopTask 1", "XL_CreateTask", "XL_StartTask 2",
                      "XL_StopTask 2", "XL_CreateTask", "XL_StartTask 3", "XL_StopTask 3", "XL_Init"}));
   EXPECT_EQ(window_->下载列表框->topLevelItemCount(), 3);
   EXPECT_EQ(window_->下载列表框->topLevelItem(2)->text(0), "three.flv");
@@ -177,6 +181,14 @@ TEST_F(MainWindowTest, ApplyShowsTheMessagesInBoxes) {
   EXPECT_EQ(seen.title, QString::fromUtf8("设置"));
   EXPECT_EQ(seen.text, QString::fromUtf8("设置已保存！"));
   EXPECT_EQ(engine_.Calls().back(), "XL_SetSpeedLimit 99999");
+}
+
+TEST_F(MainWindowTest, MissingEngineIsReportedInAMessageBox) {
+  MessageBoxSeen seen;
+  AnswerNextMessageBox(QMessageBox::Ok, seen);
+  ReportEngineMissing("p2p.so: cannot open shared object file");
+  ASSERT_TRUE(seen.seen);
+  EXPECT_EQ(seen.text, "p2p.so: cannot open shared object file");
 }
 
 TEST_F(MainWindowTest, BrowseAppendsTheSeparatorOnlyWhenMissing) {
