@@ -2,10 +2,8 @@
 
 #include <curl/curl.h>
 
-#include <chrono>
 #include <memory>
 #include <mutex>
-#include <vector>
 
 #include "web/cookies.h"
 #include "web/http_headers.h"
@@ -76,11 +74,8 @@ struct Request {
   const std::string& proxy;
 };
 
-// Runs the request and its redirects on one handle. Returns false when the first hop cannot even be
-// addressed (no usable host, port or target): nothing was sent then.
-bool Perform(const Request& request, const HttpLimits& limits, TransferResult* result) {
-  Endpoint endpoint;
-  if (!MakeEndpoint(request.url, request.proxy, &endpoint)) return false;
+// Runs the request to `endpoint` and its redirects on one handle. False when no handle could be made.
+bool Perform(const Request& request, Endpoint endpoint, const HttpLimits& limits, TransferResult* result) {
   std::unique_ptr<CURL, CurlDeleter> curl(curl_easy_init());
   if (!curl) return false;
 
@@ -119,7 +114,6 @@ bool Perform(const Request& request, const HttpLimits& limits, TransferResult* r
     // As browsers do: 301, 302 and 303 turn a POST into a GET without a body.
     if (verb == Verb::kPost && status != 307 && status != 308) {
       verb = Verb::kGet;
-      curl_easy_setopt(handle, CURLOPT_CUSTOMREQUEST, nullptr);
       curl_easy_setopt(handle, CURLOPT_HTTPGET, 1L);
     }
     endpoint = std::move(next);
@@ -147,8 +141,9 @@ std::string HttpRequest(const std::string& url, int method, const std::string& p
   try {
     InitCurlOnce();
     const Verb verb = method == 1 ? Verb::kPost : method == 2 ? Verb::kHead : Verb::kGet;
-    Endpoint probe;
-    if (!MakeEndpoint(url, proxy, &probe)) return {};
+    // A URL that cannot be addressed sends nothing and leaves every output as it was.
+    Endpoint endpoint;
+    if (!MakeEndpoint(url, proxy, &endpoint)) return {};
 
     std::string local_headers;
     std::string& header_text = headers != nullptr ? *headers : local_headers;
@@ -162,7 +157,7 @@ std::string HttpRequest(const std::string& url, int method, const std::string& p
     TransferResult result;
     Request request{url,         verb, user_agent, header_text, verb == Verb::kGet ? nullptr : &body,
                     no_redirect, proxy};
-    if (!Perform(request, CurrentHttpLimits(), &result)) return {};
+    if (!Perform(request, std::move(endpoint), CurrentHttpLimits(), &result)) return {};
 
     std::string header_block = result.header_block_fits ? result.header_block : std::string();
     header_block = ReplaceAll(header_block, "Set-Cookie", "Set-Cookie", true);
