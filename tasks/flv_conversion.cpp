@@ -22,8 +22,14 @@ std::string Mp3PathBeside(const std::string& native_path) {
 ProcessFlvConverter::ProcessFlvConverter(std::string converter_file)
     : converter_file_(std::move(converter_file)), owner_(std::make_unique<QObject>()) {}
 
-// Destroying the owner ends conversions still running; their ".flv" files stay where they are.
-ProcessFlvConverter::~ProcessFlvConverter() = default;
+// A conversion still running when the program ends is given time to finish, so that it leaves either
+// a whole ".mp3" (and no ".flv") or the ".flv" untouched, never a cut-off ".mp3". One that does not end
+// in time is killed with its owner; its ".flv" stays.
+ProcessFlvConverter::~ProcessFlvConverter() {
+  for (QProcess* process : owner_->findChildren<QProcess*>()) {
+    if (process->state() != QProcess::NotRunning) process->waitForFinished(kShutdownWaitMs);
+  }
+}
 
 void ProcessFlvConverter::ConvertFlvDownload(std::string_view flv_path) {
   if (flv_path.empty()) return;

@@ -4,7 +4,8 @@
 // the converter exited normally with 0 and the ".mp3" beside it exists; otherwise the download stays.
 //
 // The path goes to the converter as one argument of an argument vector (no shell, no quoting), so
-// blanks and other special characters in it are harmless. Lives on the UI thread.
+// blanks and other special characters in it are harmless. Lives on the UI thread. Destroying it waits
+// (a bounded time) for conversions still running.
 #include <memory>
 #include <string>
 #include <string_view>
@@ -30,6 +31,7 @@ class ProcessFlvConverter : public FlvConverter {
   bool WaitForAll(int timeout_ms);
 
  private:
+  static constexpr int kShutdownWaitMs = 30000;
   std::string converter_file_;
   std::unique_ptr<QObject> owner_;  // parent of the running processes
   int running_ = 0;

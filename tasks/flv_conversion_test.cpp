@@ -58,6 +58,19 @@ INSTANTIATE_TEST_SUITE_P(
                       ConversionCase{"Killed", "printf mp3 > \"$mp3\"; kill -9 $$", false}),
     [](const auto& info) { return std::string(info.param.name); });
 
+TEST(Conversion, ConversionRunningAtTheEndIsAllowedToFinish) {
+  EnsureCoreApplication();
+  ScratchDirectory scratch;
+  const std::string flv = (scratch.Path() / "late.flv").string();
+  ASSERT_TRUE(WriteWholeFile(flv, "FLV data"));
+  {
+    ProcessFlvConverter converter(WriteConverter(scratch.Path(), "sleep 0.3; printf mp3 > \"$mp3\"; exit 0"));
+    converter.ConvertFlvDownload(flv);
+  }
+  EXPECT_EQ(ReadWholeFile((scratch.Path() / "late.mp3").string()), "mp3");
+  EXPECT_FALSE(FileExists(flv));
+}
+
 TEST(Conversion, MissingConverterKeepsTheFlvAndEndsTheWait) {
   EnsureCoreApplication();
   ScratchDirectory scratch;
