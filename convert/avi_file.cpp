@@ -16,7 +16,6 @@ constexpr uint32_t kStrfSize = 40;
 constexpr uint32_t kStrlListSize = 4 + (8 + kStrhSize) + (8 + kStrfSize);
 constexpr uint32_t kHdrlListSize = 4 + (8 + kAvihSize) + (8 + kStrlListSize);
 constexpr uint32_t kIndexEntrySize = 16;
-constexpr size_t kIndexBufferEntries = 4096;
 constexpr uint32_t kKeyFrameFlag = 0x10;  // AVIIF_KEYFRAME
 constexpr uint32_t kHasIndexFlag = 0x10;  // AVIF_HASINDEX
 
@@ -28,16 +27,10 @@ void U16(std::vector<uint8_t>& out, uint16_t v) { BitConverterLE::Append16(out, 
 
 }  // namespace
 
-AviFile::~AviFile() {
-  if (index_spool_ != nullptr) std::fclose(index_spool_);
-}
-
 Status AviFile::Create(const std::filesystem::path& path, const std::string& fourcc) {
   if (fourcc.size() != 4) return Status::Error("Invalid FourCC length.");
   path_ = path;
   std::memcpy(fourcc_, fourcc.data(), 4);
-  index_spool_ = std::tmpfile();
-  if (index_spool_ == nullptr) return FileError("index spool", errno);
   MORVALIN_RETURN_IF_ERROR(fs_.Create(path));
   return WriteHeader(FractionUInt32{25, 1});
 }
@@ -97,13 +90,7 @@ Status AviFile::BeginFrame(uint32_t size, bool key_frame) {
   U32(entry, key_frame ? kKeyFrameFlag : 0);
   U32(entry, 4 + movi_bytes_);  // from the 'movi' tag
   U32(entry, size);
-  index_buffer_.insert(index_buffer_.end(), entry.begin(), entry.end());
-  if (index_buffer_.size() >= kIndexBufferEntries * kIndexEntrySize) {
-    if (std::fwrite(index_buffer_.data(), 1, index_buffer_.size(), index_spool_) != index_buffer_.size()) {
-      return FileError("index spool", errno);
-    }
-    index_buffer_.clear();
-  }
+  MORVALIN_RETURN_IF_ERROR(index_.Append(entry));
   frame_size_ = size;
   std::vector<uint8_t> chunk_header;
   Tag(chunk_header, "00dc");
@@ -129,19 +116,13 @@ Status AviFile::WriteFrame(std::span<const uint8_t> frame, bool key_frame) {
 }
 
 Status AviFile::Finish(FractionUInt32 frame_rate) {
-  if (!fs_.IsOpen() || index_spool_ == nullptr) return fs_.Close();
+  if (!fs_.IsOpen()) return fs_.Close();
   std::vector<uint8_t> index_header;
   Tag(index_header, "idx1");
   U32(index_header, uint64_t{frame_count_} * kIndexEntrySize);
   MORVALIN_RETURN_IF_ERROR(fs_.Write(index_header));
-  std::rewind(index_spool_);
-  std::vector<uint8_t> block(kIndexBufferEntries * kIndexEntrySize);
-  size_t n;
-  while ((n = std::fread(block.data(), 1, block.size(), index_spool_)) > 0) {
-    MORVALIN_RETURN_IF_ERROR(fs_.Write(std::span<const uint8_t>(block.data(), n)));
-  }
-  if (std::ferror(index_spool_)) return FileError("index spool", errno);
-  MORVALIN_RETURN_IF_ERROR(fs_.Write(index_buffer_));
+  MORVALIN_RETURN_IF_ERROR(index_.CopyTo(fs_));
+  index_.Clear();
   MORVALIN_RETURN_IF_ERROR(fs_.SeekTo(0));
   MORVALIN_RETURN_IF_ERROR(WriteHeader(frame_rate));
   return fs_.Close();

@@ -11,13 +11,13 @@
 
 #include "convert/file_io.h"
 #include "convert/fraction_uint32.h"
+#include "convert/record_spool.h"
 
 namespace morvalin {
 
 class AviFile {
  public:
   AviFile() = default;
-  ~AviFile();
   AviFile(const AviFile&) = delete;
   AviFile& operator=(const AviFile&) = delete;
 
@@ -41,8 +41,7 @@ class AviFile {
   std::filesystem::path path_;
   uint8_t fourcc_[4] = {};
   OutputFile fs_;
-  std::FILE* index_spool_ = nullptr;
-  std::vector<uint8_t> index_buffer_;
+  RecordSpool index_{16};  // 'idx1' entries
   uint32_t frame_count_ = 0;
   uint32_t max_frame_size_ = 0;
   uint32_t frame_size_ = 0;  // of the frame being written

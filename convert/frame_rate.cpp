@@ -6,7 +6,12 @@ void FrameRateCounter::Add(uint32_t time_stamp_ms) {
   if (count_ == 0) {
     first_ = time_stamp_ms;
   } else if (time_stamp_ms > last_) {
-    ++intervals_[time_stamp_ms - last_];
+    auto found = intervals_.find(time_stamp_ms - last_);
+    if (found != intervals_.end()) {
+      ++found->second;
+    } else if (intervals_.size() < kMaxIntervals) {
+      intervals_.emplace(time_stamp_ms - last_, 1);
+    }
   }
   last_ = time_stamp_ms;
   ++count_;

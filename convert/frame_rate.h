@@ -1,6 +1,8 @@
 // The two frame rates of a video stream, worked out from its time stamps as they arrive. Only the
-// count, the first and last stamp and a histogram of the intervals are kept, so memory grows with the
-// number of distinct intervals, not with the length of the video.
+// count, the first and last stamp and a histogram of the intervals are kept, so memory does not grow
+// with the length of the video. A real video has a handful of distinct intervals; a damaged one could
+// have one per frame, so the histogram takes at most kMaxIntervals of them (further new ones are left
+// out of the true rate).
 #pragma once
 
 #include <cstdint>
@@ -13,6 +15,8 @@ namespace morvalin {
 
 class FrameRateCounter {
  public:
+  static constexpr size_t kMaxIntervals = 16384;
+
   void Add(uint32_t time_stamp_ms);
 
   // (n - 1) x 1000 / (last - first), reduced; none with fewer than two stamps or no elapsed time.

@@ -72,10 +72,7 @@ Status MP3Writer::WritePiece(std::span<const uint8_t> piece) {
 Status MP3Writer::EndChunk() {
   total_frame_length_ += chunk_size_;
   if (delay_write_ && total_frame_length_ >= kHoldBackBytes) delay_write_ = false;
-  if (!KeepsFrameOffsets() && !frame_offsets_.empty()) {
-    frame_offsets_.clear();
-    frame_offsets_.shrink_to_fit();
-  }
+  if (!KeepsFrameOffsets() && frame_offsets_.size() > 0) frame_offsets_.Clear();
   return {};
 }
 
@@ -147,7 +144,11 @@ Status MP3Writer::TakeFrame() {
       }
     }
   }
-  if (KeepsFrameOffsets()) frame_offsets_.push_back(total_frame_length_ + next_frame_);
+  if (KeepsFrameOffsets()) {
+    uint8_t offset[4];
+    BitConverterBE::Put32(offset, total_frame_length_ + next_frame_);
+    MORVALIN_RETURN_IF_ERROR(frame_offsets_.Append(offset));
+  }
   ++frame_count_;
   next_frame_ += frame_length;
   // A frame shorter than the window leaves the start of the next frame in it.
@@ -196,8 +197,13 @@ Status MP3Writer::WriteVBRHeader(bool placeholder) {
     BitConverterBE::Put32(xing + 8, frame_count_);
     BitConverterBE::Put32(xing + 12, total_frame_length_);
     for (int i = 0; i < mp3::kXingTocEntries; ++i) {
-      size_t entry = static_cast<size_t>(uint64_t{frame_count_} * static_cast<uint64_t>(i) / 100);
-      uint64_t offset = entry < frame_offsets_.size() ? frame_offsets_[entry] : 0;
+      uint64_t entry = uint64_t{frame_count_} * static_cast<uint64_t>(i) / 100;
+      uint64_t offset = 0;
+      if (entry < frame_offsets_.size()) {
+        uint8_t stored[4];
+        MORVALIN_RETURN_IF_ERROR(frame_offsets_.Get(entry, stored));
+        offset = BitConverterBE::ToUInt32(stored);
+      }
       uint64_t scaled = total_frame_length_ == 0 ? 0 : offset * 256 / total_frame_length_;
       xing[16 + i] = static_cast<uint8_t>(scaled);
     }

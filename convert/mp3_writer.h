@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "convert/file_io.h"
+#include "convert/record_spool.h"
 #include "convert/writers.h"
 
 namespace morvalin {
@@ -50,9 +51,9 @@ class MP3Writer final : public IAudioWriter {
   std::filesystem::path path_;
   OutputFile fs_;
   Warnings& warnings_;
-  // Offsets of recognised frames from the start of the audio data; kept only while a Xing frame may
-  // still need its table of contents, otherwise only counted.
-  std::vector<uint32_t> frame_offsets_;
+  // Offsets of recognised frames from the start of the audio data (4 bytes each, spooled); kept only
+  // while a Xing frame may still need its table of contents, otherwise only counted.
+  RecordSpool frame_offsets_{4};
   uint32_t frame_count_ = 0;
   uint32_t total_frame_length_ = 0;  // bytes of all completed chunks
   bool is_vbr_ = false;

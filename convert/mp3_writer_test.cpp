@@ -72,6 +72,27 @@ TEST(MP3WriterTest, EarlyBitrateChangeGetsAXingFrameWithCountsAndTable) {
   EXPECT_TRUE(out.warnings.empty());
 }
 
+TEST(MP3WriterTest, TableOfContentsOfALongStream) {
+  // 10000 frames, ten to a chunk; the second frame changes the bitrate, so every offset is needed.
+  std::vector<Bytes> chunks;
+  std::vector<uint64_t> offsets;
+  uint64_t at = 0;
+  for (int c = 0; c < 1000; ++c) {
+    std::vector<Bytes> frames;
+    for (int f = 0; f < 10; ++f) {
+      frames.push_back(c == 0 && f == 1 ? Mp3Frame(10) : Mp3Frame(9));
+      offsets.push_back(at);
+      at += frames.back().size();
+    }
+    chunks.push_back(Concat(frames));
+  }
+  Written out = WriteThrough(chunks);
+  ASSERT_EQ(out.bytes.size(), 208 + at);
+  EXPECT_EQ(BE32(out.bytes, 44), 10000u);
+  EXPECT_EQ(BE32(out.bytes, 48), at);
+  for (int i = 0; i < 100; ++i) EXPECT_EQ(out.bytes[52 + i], offsets[i * 100] * 256 / at) << i;
+}
+
 TEST(MP3WriterTest, XingFrameFollowsTheFirstFramesVersionRateAndMode) {
   struct Case {
     int version, sampling_index, channel_mode, bitrate_a, bitrate_b;
