@@ -7,8 +7,9 @@ extern "C" const char morvalin_converter_image_end[];
 namespace morvalin {
 
 std::string_view ConverterImage() {
-  return std::string_view(morvalin_converter_image_begin,
-                          static_cast<std::size_t>(morvalin_converter_image_end - morvalin_converter_image_begin));
+  return std::string_view(
+      morvalin_converter_image_begin,
+      static_cast<std::size_t>(morvalin_converter_image_end - morvalin_converter_image_begin));
 }
 
 }  // namespace morvalin

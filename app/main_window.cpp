@@ -32,7 +32,8 @@ constexpr int kWindowWidth = 777;
 constexpr int kWindowHeight = 413;
 constexpr int kFontPixels = 12;
 
-QTreeWidget* MakeReportList(QWidget* page, const std::vector<std::tuple<const char*, int, Qt::Alignment>>& columns) {
+QTreeWidget* MakeReportList(QWidget* page,
+                            const std::vector<std::tuple<const char*, int, Qt::Alignment>>& columns) {
   auto* tree = new QTreeWidget(page);
   tree->setGeometry(5, 5, 755, 255);
   tree->setRootIsDecorated(false);
@@ -63,13 +64,14 @@ QLabel* MakeLabel(QWidget* parent, const char* text, int x, int y, int width, in
 
 std::string DefaultDownloadDirectory() { return QDir::homePath().toStdString() + "/DJ舞曲/"; }
 
-MainWindow::MainWindow(GlobalObjects& globals, DownloadEngine& engine, std::string run_directory, QWidget* parent)
+MainWindow::MainWindow(GlobalObjects& globals, DownloadEngine& engine, std::string run_directory,
+                       QWidget* parent)
     : QWidget(parent),
       engine_(engine),
       run_directory_(std::move(run_directory)),
       converter_(run_directory_ + "/zaruzuv3.exe"),
-      table_(engine, globals.task_param_block, globals.task_info_block, globals.task_handle_list, store_, *this,
-             converter_) {
+      table_(engine, globals.task_param_block, globals.task_info_block, globals.task_handle_list, store_,
+             *this, converter_) {
   setWindowTitle(QStringLiteral("Morvalin V201605101553"));
   QFont font(QStringLiteral("Noto Sans CJK SC"));
   font.setPixelSize(kFontPixels);
@@ -152,7 +154,8 @@ void MainWindow::BuildSiteNotes(QWidget* page) {
   const int tops[] = {18, 40, 62, 84, 106, 128, 152, 177};
   const SiteTable& sites = DefaultSiteTable();
   for (int i = 0; i < static_cast<int>(sites.size()); ++i) {
-    auto* line = new ClickLabel(QString::fromStdString(SiteNoteLine(sites[static_cast<std::size_t>(i)], i)), 分组框3);
+    auto* line =
+        new ClickLabel(QString::fromStdString(SiteNoteLine(sites[static_cast<std::size_t>(i)], i)), 分组框3);
     line->setGeometry(10, tops[i], 720, 16);
     line->setObjectName(QStringLiteral("site_note_%1").arg(i));
     if (i == 6) {
@@ -163,11 +166,11 @@ void MainWindow::BuildSiteNotes(QWidget* page) {
 }
 
 void MainWindow::BuildLinesAndStatus() {
-  标签1 = MakeLabel(this,
-                    "特别声明：本工具下载的歌曲部分站点为试听音源，并非全无损。本软件仅提供学习，请勿使用商业用途。",
-                    188, 328, 564, 13);
-  标签2 = MakeLabel(this, "软件说明：如软件问题请联系 聊天号 dj-help@chat.example  软件更新 ------->", 188, 344,
-                    412, 13);
+  标签1 = MakeLabel(
+      this, "特别声明：本工具下载的歌曲部分站点为试听音源，并非全无损。本软件仅提供学习，请勿使用商业用途。",
+      188, 328, 564, 13);
+  标签2 = MakeLabel(this, "软件说明：如软件问题请联系 聊天号 dj-help@chat.example  软件更新 ------->", 188,
+                    344, 412, 13);
   超级链接框2 = new QLabel(
       QString::fromUtf8("<a href=\"http://www.morvalin.example/download/\">新版本下载 &gt;&gt;</a>"), this);
   超级链接框2->setGeometry(608, 344, 136, 13);

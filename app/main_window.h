@@ -125,7 +125,7 @@ class MainWindow : public QWidget, public TaskWindow {
   TreeListView download_view_;
   TreeListView finished_view_;
   TaskTable table_;
-  std::shared_ptr<void> batch_host_;     // what the batch window calls back into
+  std::shared_ptr<void> batch_host_;       // what the batch window calls back into
   std::unique_ptr<QWidget> batch_window_;  // destroyed before its host
   std::function<QString()> choose_directory_;
   bool shut_down_ = false;

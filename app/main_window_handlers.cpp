@@ -29,7 +29,8 @@
 namespace morvalin {
 
 void ReportEngineMissing(const std::string& message) {
-  QMessageBox::critical(QApplication::activeWindow(), QStringLiteral("Morvalin"), QString::fromStdString(message));
+  QMessageBox::critical(QApplication::activeWindow(), QStringLiteral("Morvalin"),
+                        QString::fromStdString(message));
 }
 
 void MainWindow::Connect() {
@@ -42,8 +43,10 @@ void MainWindow::Connect() {
     batch_window_->activateWindow();
   });
   QObject::connect(下载列表框, &QTreeWidget::customContextMenuRequested, this, [this] { ShowTaskMenu(); });
-  QObject::connect(完成列表框, &QTreeWidget::customContextMenuRequested, this, [this] { ShowFinishedMenu(); });
-  QObject::connect(下载列表框, &QTreeWidget::itemDoubleClicked, this, [this] { table_.ToggleSelectedTask(); });
+  QObject::connect(完成列表框, &QTreeWidget::customContextMenuRequested, this,
+                   [this] { ShowFinishedMenu(); });
+  QObject::connect(下载列表框, &QTreeWidget::itemDoubleClicked, this,
+                   [this] { table_.ToggleSelectedTask(); });
   QObject::connect(删除任务, &QAction::triggered, this, [this] { table_.DeleteSelectedTask(); });
   QObject::connect(全部开始, &QAction::triggered, this, [this] { table_.StartAllTasks(); });
   QObject::connect(全部暂停, &QAction::triggered, this, [this] { table_.PauseAllTasks(); });

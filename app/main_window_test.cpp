@@ -129,9 +129,9 @@ TEST_F(MainWindowTest, SavedTasksReachTheEngineBeforeInit) {
     }
   }
   Start();
-  EXPECT_EQ(engine_.Calls(),
-            (Strings{"XL_SetSpeedLimit 300", "XL_CreateTask", "XL_StartTask 1", "XL_StopTask 1", "XL_CreateTask", "XL_StartTask 2",
-                     "XL_StopTask 2", "XL_CreateTask", "XL_StartTask 3", "XL_StopTask 3", "XL_Init"}));
+  EXPECT_EQ(engine_.Calls(), (Strings{"XL_SetSpeedLimit 300", "XL_CreateTask", "XL_StartTask 1",
+                                      "XL_StopTask 1", "XL_CreateTask", "XL_StartTask 2", "XL_StopTask 2",
+                                      "XL_CreateTask", "XL_StartTask 3", "XL_StopTask 3", "XL_Init"}));
   EXPECT_EQ(window_->下载列表框->topLevelItemCount(), 3);
   EXPECT_EQ(window_->下载列表框->topLevelItem(2)->text(0), "three.flv");
   EXPECT_EQ(window_->TimerPeriod(), 1000);
@@ -197,8 +197,8 @@ TEST_F(MainWindowTest, BrowseAppendsTheSeparatorOnlyWhenMissing) {
     QString chosen;
     QString field;
   };
-  const Case cases[] = {{"/", "/"}, {"/home/dj/舞曲", "/home/dj/舞曲/"}, {"/mnt/music/", "/mnt/music/"},
-                        {"", "/mnt/music/"}};
+  const Case cases[] = {
+      {"/", "/"}, {"/home/dj/舞曲", "/home/dj/舞曲/"}, {"/mnt/music/", "/mnt/music/"}, {"", "/mnt/music/"}};
   for (const Case& c : cases) {
     window_->SetDirectoryChooser([&c] { return c.chosen; });
     QTest::mouseClick(window_->透明标签_浏览, Qt::LeftButton);

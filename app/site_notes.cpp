@@ -23,7 +23,8 @@ std::string SiteNoteLine(const Site& site, int index) {
   for (char c : site.extension) {
     if (c != '.') format += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
   }
-  std::string line = name + "下载格式  " + format + "  下载地址：播放地址  例：" + ExamplePlayPage(site, index);
+  std::string line =
+      name + "下载格式  " + format + "  下载地址：播放地址  例：" + ExamplePlayPage(site, index);
   if (format == "FLV") line += " （ 自动转换到MP3格式 ）";
   return line;
 }

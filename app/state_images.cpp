@@ -62,11 +62,21 @@ QIcon StateImage(int index) {
   QPainter painter(&pixmap);
   painter.setRenderHint(QPainter::Antialiasing);
   switch (index) {
-    case 0: DrawArrow(painter); break;
-    case 1: DrawPause(painter); break;
-    case 2: DrawClock(painter); break;
-    case 3: DrawCross(painter); break;
-    default: DrawCheck(painter); break;
+    case 0:
+      DrawArrow(painter);
+      break;
+    case 1:
+      DrawPause(painter);
+      break;
+    case 2:
+      DrawClock(painter);
+      break;
+    case 3:
+      DrawCross(painter);
+      break;
+    default:
+      DrawCheck(painter);
+      break;
   }
   painter.end();
   return QIcon(pixmap);

@@ -33,8 +33,8 @@ TEST_F(ApplySettingsTest, RejectedSpeedsResetTheFieldAndChangeNothing) {
     const char* message;
   };
   const Case cases[] = {
-      {"", "速度限制不能为空！"},       {"99", "速度限制不能小于100KB！"},
-      {"0", "速度限制不能小于100KB！"}, {"abc", "速度限制不能小于100KB！"},
+      {"", "速度限制不能为空！"},          {"99", "速度限制不能小于100KB！"},
+      {"0", "速度限制不能小于100KB！"},    {"abc", "速度限制不能小于100KB！"},
       {"99.9", "速度限制不能小于100KB！"},
   };
   for (const Case& c : cases) {

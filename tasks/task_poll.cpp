@@ -63,7 +63,8 @@ void TaskTable::VisitRow(int position, double& total, bool& leave) {
 
   const std::int32_t speed = info_block_.nSpeed();
   list.SetCellText(position, kColSpeed, FormatByteSize(speed));
-  list.SetCellText(position, kColPercent, FixedDecimals(static_cast<double>(info_block_.fPercent()) * 100, 2) + "%");
+  list.SetCellText(position, kColPercent,
+                   FixedDecimals(static_cast<double>(info_block_.fPercent()) * 100, 2) + "%");
   list.SetCellText(position, kColReceived,
                    FixedDecimals(static_cast<double>(info_block_.nTotalDownload()) / kMebibyte, 2) + "MB");
   list.SetCellText(position, kColSize,

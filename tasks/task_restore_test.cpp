@@ -46,8 +46,8 @@ TEST_F(RestoreTest, AutoStartOnStartsEveryTaskAndLeavesThemRunning) {
   StorePending("http://media.sitea.example/2.mp3", "two.mp3", "/other/");
   table_.RestoreSavedState();
 
-  EXPECT_EQ(engine_.Calls(), (Strings{"XL_SetSpeedLimit 500", "XL_CreateTask", "XL_StartTask 1", "XL_CreateTask",
-                                      "XL_StartTask 2"}));
+  EXPECT_EQ(engine_.Calls(), (Strings{"XL_SetSpeedLimit 500", "XL_CreateTask", "XL_StartTask 1",
+                                      "XL_CreateTask", "XL_StartTask 2"}));
   EXPECT_TRUE(window_.auto_start);
   EXPECT_EQ(window_.speed_text, "500");
   EXPECT_EQ(window_.directory_text, "/music/");
@@ -69,8 +69,8 @@ TEST_F(RestoreTest, AutoStartOffPausesEveryTaskAtOnce) {
   StorePending("http://media.sitea.example/1.mp3", "one.mp3", "/music/");
   StorePending("http://media.sitea.example/2.mp3", "two.mp3", "/music/");
   table_.RestoreSavedState();
-  EXPECT_EQ(engine_.Calls(), (Strings{"XL_SetSpeedLimit 9999", "XL_CreateTask", "XL_StartTask 1", "XL_StopTask 1",
-                                      "XL_CreateTask", "XL_StartTask 2", "XL_StopTask 2"}));
+  EXPECT_EQ(engine_.Calls(), (Strings{"XL_SetSpeedLimit 9999", "XL_CreateTask", "XL_StartTask 1",
+                                      "XL_StopTask 1", "XL_CreateTask", "XL_StartTask 2", "XL_StopTask 2"}));
   table_.PollTasks();
   EXPECT_EQ(window_.download_list.StateImage(0), kIconPaused);
   EXPECT_EQ(window_.download_list.StateImage(1), kIconPaused);

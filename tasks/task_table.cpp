@@ -26,7 +26,8 @@ RecordSet& TaskTable::Pending() { return store_.记录集1; }
 RecordSet& TaskTable::Settings() { return store_.记录集2; }
 RecordSet& TaskTable::Finished() { return store_.记录集3; }
 
-void TaskTable::AppendTask(std::string_view media_url, std::string_view file_name, std::string_view directory) {
+void TaskTable::AppendTask(std::string_view media_url, std::string_view file_name,
+                           std::string_view directory) {
   AppendTask(media_url, file_name, directory, StartMode::kStart);
 }
 

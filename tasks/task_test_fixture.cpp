@@ -33,8 +33,7 @@ std::string MakeEmptyStore(const std::filesystem::path& directory) {
   return path;
 }
 
-TaskTableTest::TaskTableTest()
-    : table_(engine_, param_, info_, handles_, store_, window_, converter_) {
+TaskTableTest::TaskTableTest() : table_(engine_, param_, info_, handles_, store_, window_, converter_) {
   window_.speed_text = "9999";
   window_.directory_text = Gbk("/home/dj/DJ舞曲/");
   std::tm fixed{};
@@ -87,8 +86,12 @@ std::vector<std::string> RowTexts(const TaskListView& list, int row, int columns
 }
 }  // namespace
 
-std::vector<std::string> TaskTableTest::DownloadRow(int row) { return RowTexts(window_.download_list, row, 6); }
-std::vector<std::string> TaskTableTest::FinishedRow(int row) { return RowTexts(window_.finished_list, row, 4); }
+std::vector<std::string> TaskTableTest::DownloadRow(int row) {
+  return RowTexts(window_.download_list, row, 6);
+}
+std::vector<std::string> TaskTableTest::FinishedRow(int row) {
+  return RowTexts(window_.finished_list, row, 4);
+}
 
 std::vector<std::pair<std::string, int>> TaskTableTest::PendingNames() {
   std::vector<std::pair<std::string, int>> result;

@@ -59,12 +59,12 @@ std::string StoreWith(const std::string& directory, int count) {
   sqlite3_key(db, kStorePassword.data(), static_cast<int>(kStorePassword.size()));
   sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr);
   sqlite3_stmt* pending = nullptr;
-  sqlite3_prepare_v2(db,
-                     "INSERT INTO 下载记录 (文件完整地址, 下载文件名, 下载路径, 歌曲来源, 编号) VALUES (?, ?, ?, ?, ?)",
-                     -1, &pending, nullptr);
+  sqlite3_prepare_v2(
+      db, "INSERT INTO 下载记录 (文件完整地址, 下载文件名, 下载路径, 歌曲来源, 编号) VALUES (?, ?, ?, ?, ?)",
+      -1, &pending, nullptr);
   sqlite3_stmt* finished = nullptr;
-  sqlite3_prepare_v2(db, "INSERT INTO 完成下载 (文件名, 完成时间, 歌曲来源, 下载目录) VALUES (?, ?, ?, ?)", -1,
-                     &finished, nullptr);
+  sqlite3_prepare_v2(db, "INSERT INTO 完成下载 (文件名, 完成时间, 歌曲来源, 下载目录) VALUES (?, ?, ?, ?)",
+                     -1, &finished, nullptr);
   for (int i = 0; i < count; ++i) {
     const std::string url = "http://media.sitea.example/dj/" + std::to_string(i) + ".mp3";
     const std::string name = GbkToUtf8(Name(i));
@@ -101,8 +101,9 @@ struct MemoryTable {
   TaskStore store;
   MemoryTaskWindow window;
   NoConverter converter;
-  TaskTable table{engine, globals.task_param_block, globals.task_info_block, globals.task_handle_list, store, window,
-                  converter};
+  TaskTable table{
+      engine,   globals.task_param_block, globals.task_info_block, globals.task_handle_list, store, window,
+      converter};
 };
 
 struct Figures {
@@ -182,7 +183,8 @@ Figures Measure(const std::string& directory, int count) {
   {
     const std::string run = directory + "/run-" + std::to_string(count);
     std::filesystem::create_directories(run + "/data");
-    std::filesystem::copy_file(path, run + "/data/Data.mdb", std::filesystem::copy_options::overwrite_existing);
+    std::filesystem::copy_file(path, run + "/data/Data.mdb",
+                               std::filesystem::copy_options::overwrite_existing);
     test::FakeEngine engine;
     GlobalObjects globals;
     MainWindow window(globals, engine, run);
@@ -191,7 +193,8 @@ Figures Measure(const std::string& directory, int count) {
     QApplication::processEvents();
     ReportAllDownloading(engine, globals.task_handle_list);
     window.Tasks().PollTasks();
-    figures.tick_window = Median(kRounds, [&] { return MillisecondsOf([&] { window.Tasks().PollTasks(); }); });
+    figures.tick_window =
+        Median(kRounds, [&] { return MillisecondsOf([&] { window.Tasks().PollTasks(); }); });
     window.close();
   }
   return figures;
@@ -221,8 +224,9 @@ int main(int argc, char** argv) {
   std::printf("ratio to baseline at 1000 tasks: tick %.2fx (main window %.2fx), restore %.2fx\n",
               large.tick_memory / large.tick_baseline, large.tick_window / large.tick_baseline,
               large.restore / large.restore_baseline);
-  std::printf("goals at 1000 tasks: tick < 20 ms: %s (main window %s); restore < 1000 ms: %s; growth 10x is linear\n",
-              large.tick_memory < 20 ? "met" : "missed", large.tick_window < 20 ? "met" : "missed",
-              large.restore < 1000 ? "met" : "missed");
+  std::printf(
+      "goals at 1000 tasks: tick < 20 ms: %s (main window %s); restore < 1000 ms: %s; growth 10x is linear\n",
+      large.tick_memory < 20 ? "met" : "missed", large.tick_window < 20 ? "met" : "missed",
+      large.restore < 1000 ? "met" : "missed");
   return 0;
 }
