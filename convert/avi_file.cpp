@@ -5,19 +5,20 @@
 #include <cstring>
 
 #include "convert/bit_converter.h"
+#include "convert/flv_format.h"
 
 namespace morvalin {
 
 namespace {
 
-constexpr uint32_t kAvihSize = 56;
-constexpr uint32_t kStrhSize = 56;
-constexpr uint32_t kStrfSize = 40;
-constexpr uint32_t kStrlListSize = 4 + (8 + kStrhSize) + (8 + kStrfSize);
-constexpr uint32_t kHdrlListSize = 4 + (8 + kAvihSize) + (8 + kStrlListSize);
-constexpr uint32_t kIndexEntrySize = 16;
-constexpr uint32_t kKeyFrameFlag = 0x10;  // AVIIF_KEYFRAME
-constexpr uint32_t kHasIndexFlag = 0x10;  // AVIF_HASINDEX
+using avi::kAvihSize;
+using avi::kHasIndexFlag;
+using avi::kHdrlListSize;
+using avi::kIndexEntrySize;
+using avi::kKeyFrameFlag;
+using avi::kStrfSize;
+using avi::kStrhSize;
+using avi::kStrlListSize;
 
 void Tag(std::vector<uint8_t>& out, const char* tag) { out.insert(out.end(), tag, tag + 4); }
 void U32(std::vector<uint8_t>& out, uint64_t v) {
@@ -107,12 +108,6 @@ Status AviFile::EndFrame() {
   ++frame_count_;
   max_frame_size_ = std::max(max_frame_size_, frame_size_);
   return {};
-}
-
-Status AviFile::WriteFrame(std::span<const uint8_t> frame, bool key_frame) {
-  MORVALIN_RETURN_IF_ERROR(BeginFrame(static_cast<uint32_t>(frame.size()), key_frame));
-  MORVALIN_RETURN_IF_ERROR(WriteFramePiece(frame));
-  return EndFrame();
 }
 
 Status AviFile::Finish(FractionUInt32 frame_rate) {

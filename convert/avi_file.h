@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "convert/file_io.h"
+#include "convert/flv_format.h"
 #include "convert/fraction_uint32.h"
 #include "convert/record_spool.h"
 
@@ -23,8 +24,7 @@ class AviFile {
 
   // `fourcc` must be four characters, else "Invalid FourCC length.".
   Status Create(const std::filesystem::path& path, const std::string& fourcc);
-  Status WriteFrame(std::span<const uint8_t> frame, bool key_frame);
-  // The same in parts: the frame's size first, then exactly that many bytes.
+  // A frame in parts: its size first, then exactly that many bytes, then EndFrame.
   Status BeginFrame(uint32_t size, bool key_frame);
   Status WriteFramePiece(std::span<const uint8_t> bytes) { return fs_.Write(bytes); }
   Status EndFrame();
@@ -41,7 +41,7 @@ class AviFile {
   std::filesystem::path path_;
   uint8_t fourcc_[4] = {};
   OutputFile fs_;
-  RecordSpool index_{16};  // 'idx1' entries
+  RecordSpool index_{avi::kIndexEntrySize};  // 'idx1' entries
   uint32_t frame_count_ = 0;
   uint32_t max_frame_size_ = 0;
   uint32_t frame_size_ = 0;  // of the frame being written

@@ -105,3 +105,19 @@ inline constexpr int kFrameSamples = 320;  // 20 ms at 16 kHz
 inline constexpr int kModeWideband = 1;
 inline constexpr int kHeaderSize = 80;
 }  // namespace morvalin::speex
+
+namespace morvalin::avi {
+// Sizes of the fixed header chunks of a single-stream video AVI file.
+inline constexpr uint32_t kAvihSize = 56;
+inline constexpr uint32_t kStrhSize = 56;
+inline constexpr uint32_t kStrfSize = 40;  // BITMAPINFOHEADER
+inline constexpr uint32_t kStrlListSize = 4 + (8 + kStrhSize) + (8 + kStrfSize);
+inline constexpr uint32_t kHdrlListSize = 4 + (8 + kAvihSize) + (8 + kStrlListSize);
+inline constexpr uint32_t kIndexEntrySize = 16;  // 'idx1' entry: id, flags, offset, size
+inline constexpr uint32_t kKeyFrameFlag = 0x10;  // AVIIF_KEYFRAME
+inline constexpr uint32_t kHasIndexFlag = 0x10;  // AVIF_HASINDEX
+}  // namespace morvalin::avi
+
+namespace morvalin::wav {
+inline constexpr uint32_t kHeaderSize = 44;  // RIFF, fmt and data chunk headers of a PCM file
+}  // namespace morvalin::wav

@@ -4,11 +4,12 @@
 #include <vector>
 
 #include "convert/bit_converter.h"
+#include "convert/flv_format.h"
 
 namespace morvalin {
 
 namespace {
-constexpr uint32_t kHeaderSize = 44;
+using wav::kHeaderSize;
 void AppendTag(std::vector<uint8_t>& out, const char* tag) { out.insert(out.end(), tag, tag + 4); }
 }  // namespace
 
