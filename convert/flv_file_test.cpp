@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+#include <set>
+
 #include "convert/flv_test_support.h"
 
 namespace morvalin {
@@ -63,6 +66,39 @@ TEST(FLVFileTest, TruncatedAtEveryByteKeepsTheCompleteAudioTags) {
     ASSERT_EQ(std::filesystem::exists(dir / "cut.mp3"), !complete.empty());
     if (!complete.empty()) {
       EXPECT_EQ(testing::ReadFile(dir / "cut.mp3"), Concat(complete));
+    }
+  }
+}
+
+TEST(FLVFileTest, RandomlyDamagedFilesEndCleanly) {
+  // A file with every kind of stream, damaged at random bytes: each run must end with success or one of
+  // the converter's errors, and an error must leave no output behind.
+  FlvBuilder flv;
+  flv.Tag(18, Bytes(20, 2))
+      .Video(0x17, {0, 0, 0, 0, 1, 0x64, 0, 0x1F, 0xFF, 0xE1, 0, 2, 0x67, 1, 1, 0, 1, 0x68}, 0)
+      .Audio(testing::kMp3Audio, Concat({Mp3Frame(9), Mp3Frame(10)}), 0)
+      .Video(0x27, {1, 0, 0, 0, 0, 0, 0, 3, 0x41, 1, 2}, 40)
+      .Audio(testing::kMp3Audio, Mp3Frame(9), 26)
+      .Video(0x15, {0x11, 0, 0, 2, 0, 0x46, 1, 1}, 80)
+      .Audio(testing::kAacAudio, {0, 0x12, 0x10}, 52);
+  const Bytes original = flv.bytes();
+  const std::set<std::string> known = {
+      "This isn't a FLV file.", "Unsupported AAC profile.", "Invalid AAC sample rate index.",
+      "Invalid AAC channel configuration.", "AAC frame too long for ADTS.", "Invalid Speex data.",
+      "Packet exceeds maximum size."};
+  std::mt19937 random(20240611);
+  testing::TempDir dir;
+  for (int run = 0; run < 300; ++run) {
+    Bytes damaged = original;
+    int flips = 1 + static_cast<int>(random() % 4);
+    for (int i = 0; i < flips; ++i) damaged[random() % damaged.size()] = static_cast<uint8_t>(random());
+    std::filesystem::remove_all(dir.path());
+    std::filesystem::create_directories(dir.path());
+    testing::WriteFile(dir / "d.flv", damaged);
+    Extraction out = Extract(dir / "d.flv", true, true, true);
+    if (!out.status.ok()) {
+      EXPECT_TRUE(known.count(out.status.message())) << out.status.message();
+      EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1) << run;
     }
   }
 }
