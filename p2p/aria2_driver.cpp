@@ -146,7 +146,10 @@ void Aria2Driver::Apply(Command& command) {
       ApplyDelTempFile(command.params);
       break;
     case Command::Kind::kSpeedLimit:
-      governor_.SetTarget(command.value);
+      // Once a download runs, aria2 holds its overall limit to within a few percent.
+      if (session_) {
+        aria2::changeGlobalOption(session_, {{"max-overall-download-limit", std::to_string(command.value)}});
+      }
       break;
   }
 }
@@ -178,7 +181,6 @@ bool Aria2Driver::AddDownload(Download& download, bool paused) {
   download.has_gid = false;
   download.state = DownloadState::kNoDownload;
   download.settled = false;
-  download.last_completed = -1;
   if (!session_ || !IsSupportedUrl(download.params.url)) return false;
   aria2::A2Gid gid = 0;
   if (aria2::addUri(session_, &gid, {download.params.url}, DownloadOptions(download.params, download.safe_name)) != 0) {
@@ -220,7 +222,6 @@ DownloadState Aria2Driver::StateOf(aria2::A2Gid gid) const {
 
 void Aria2Driver::Refresh() {
   bool busy = false;
-  bool active = false;
   for (auto& [task, download] : downloads_) {
     if (!download.has_gid || download.settled || !session_) continue;
     aria2::DownloadHandle* handle = aria2::getDownloadHandle(session_, download.gid);
@@ -250,10 +251,6 @@ void Aria2Driver::Refresh() {
     }
     aria2::deleteDownloadHandle(handle);
 
-    if (download.last_completed >= 0 && snapshot.completed > download.last_completed) {
-      received_total_ += snapshot.completed - download.last_completed;
-    }
-    download.last_completed = snapshot.completed;
     if (snapshot.state == DownloadState::kPaused && download.wants_running) {
       // A start came while aria2 was still pausing: carry it out now.
       Unpause(download.gid);
@@ -262,16 +259,9 @@ void Aria2Driver::Refresh() {
     download.state = snapshot.state;
     download.settled = Settled(snapshot.state);
     busy = busy || Writes(snapshot.state);
-    active = active || snapshot.state == DownloadState::kActive;
     table_.Publish(task, snapshot);
   }
   busy_ = busy;
-
-  const std::int64_t limit = governor_.Update(Clock::now(), received_total_, active);
-  if (limit != applied_limit_ && session_) {
-    aria2::changeGlobalOption(session_, {{"max-overall-download-limit", std::to_string(limit)}});
-    applied_limit_ = limit;
-  }
 }
 
 void Aria2Driver::ApplyDelTempFile(const TaskParams& params) {

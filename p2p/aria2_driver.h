@@ -14,7 +14,6 @@
 #include <string>
 #include <vector>
 
-#include "p2p/speed_governor.h"
 #include "p2p/task_table.h"
 
 namespace morvalin::p2p {
@@ -38,7 +37,6 @@ class Aria2Driver {
     aria2::A2Gid gid = 0;
     std::string path;  // comparable form of the file it writes
     DownloadState state = DownloadState::kNoDownload;
-    std::int64_t last_completed = -1;
     bool settled = false;  // finished, failed or removed, and published as such
   };
   // Temporary files to remove once the downloads that wrote them have stopped.
@@ -63,9 +61,6 @@ class Aria2Driver {
   aria2::Session* session_ = nullptr;
   std::map<std::uint32_t, Download> downloads_;
   std::vector<PendingDelete> deletes_;
-  SpeedGovernor governor_;
-  std::int64_t received_total_ = 0;
-  std::int64_t applied_limit_ = 0;
   bool busy_ = false;
   bool event_seen_ = false;  // set by aria2's event callback, during run()
 };
