@@ -83,6 +83,18 @@ bool InputFile::Read(std::span<uint8_t> out) {
   return true;
 }
 
+std::span<const uint8_t> InputFile::ReadView(size_t max) {
+  int64_t in_buffer = buffer_start_ + static_cast<int64_t>(buffer_size_) - position_;
+  if (position_ < buffer_start_ || in_buffer <= 0) {
+    if (!Fill()) return {};
+    in_buffer = buffer_start_ + static_cast<int64_t>(buffer_size_) - position_;
+  }
+  size_t take = std::min(max, static_cast<size_t>(in_buffer));
+  std::span<const uint8_t> view(buffer_.data() + (position_ - buffer_start_), take);
+  position_ += static_cast<int64_t>(take);
+  return view;
+}
+
 bool InputFile::Seek(int64_t position) {
   if (position < 0) return false;
   position_ = position;

@@ -31,6 +31,9 @@ class InputFile {
   // Reads exactly out.size() bytes. Returns false at a short read (the end, or an error that
   // `ReadError` then reports).
   bool Read(std::span<uint8_t> out);
+  // Up to `max` bytes at the read position, straight from the buffer (valid until the next call), and
+  // moves past them; empty at the end or after an error.
+  std::span<const uint8_t> ReadView(size_t max);
   // Moves the read position; a position past the end is allowed and reads nothing.
   bool Seek(int64_t position);
   bool Skip(int64_t count) { return Seek(position_ + count); }

@@ -102,13 +102,13 @@ Status FLVFile::Walk() {
 
 Status FLVFile::ReadPieces(uint32_t size, const std::function<Status(std::span<const uint8_t>)>& take) {
   for (uint32_t left = size; left > 0;) {
-    piece_.resize(std::min<uint32_t>(left, kFileBufferSize));
-    if (!fs_.Read(piece_)) {  // the file shrank under us
+    std::span<const uint8_t> piece = fs_.ReadView(left);
+    if (piece.empty()) {  // the file shrank under us
       MORVALIN_RETURN_IF_ERROR(fs_.ReadError());
       return Status::Error(input_path_.string() + ": unexpected end of file");
     }
-    MORVALIN_RETURN_IF_ERROR(take(piece_));
-    left -= static_cast<uint32_t>(piece_.size());
+    MORVALIN_RETURN_IF_ERROR(take(piece));
+    left -= static_cast<uint32_t>(piece.size());
   }
   return {};
 }

@@ -53,8 +53,8 @@ class FLVFile {
   Status Walk();
   // Reads one tag; sets *more to false at the end of the usable data.
   Status ReadTag(bool* more);
-  // Reads a tag's data in pieces of at most one file buffer and hands each to `take`, so no tag needs
-  // more memory than that whatever its size field says.
+  // Hands a tag's data to `take` in pieces straight from the read buffer, so no tag needs more memory
+  // than that buffer whatever its size field says.
   Status ReadPieces(uint32_t size, const std::function<Status(std::span<const uint8_t>)>& take);
   Status CreateAudioWriter(uint8_t media_info);
   Status CreateVideoWriter(int codec_id);
@@ -74,7 +74,6 @@ class FLVFile {
   std::unique_ptr<IVideoWriter> video_writer_;
   std::unique_ptr<TimeCodeWriter> time_code_writer_;
   FrameRateCounter video_time_stamps_;
-  std::vector<uint8_t> piece_;  // at most one file buffer
   bool extract_audio_ = false;
   bool extract_video_ = false;
   bool extract_time_codes_ = false;
