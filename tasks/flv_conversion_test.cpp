@@ -31,6 +31,8 @@ struct ConversionCase {
   bool flv_deleted;
 };
 
+void PrintTo(const ConversionCase& c, std::ostream* os) { *os << c.name; }
+
 class ConversionTest : public ::testing::TestWithParam<ConversionCase> {};
 
 TEST_P(ConversionTest, FlvIsDeletedOnlyAfterASuccessfulConversion) {

@@ -70,9 +70,12 @@ TEST_F(CommandTest, ToggleSkipsAFinishedTaskAndAFailedQuery) {
 }
 
 struct DeleteCase {
+  const char* name;
   std::int32_t stat;
   Strings calls;
 };
+
+void PrintTo(const DeleteCase& c, std::ostream* os) { *os << c.name; }
 
 class DeleteTest : public CommandTest, public ::testing::WithParamInterface<DeleteCase> {};
 
@@ -98,9 +101,11 @@ TEST_P(DeleteTest, StopsOnlyWhatRunsAndKeepsTheRowUntilThePoll) {
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    PausedOrDownloading, DeleteTest,
-    ::testing::Values(DeleteCase{kStatPaused, {"XL_DeleteTask 1", "XL_DelTempFile"}},
-                      DeleteCase{kStatDownloading, {"XL_StopTask 1", "XL_DeleteTask 1", "XL_DelTempFile"}}));
+    Status, DeleteTest,
+    ::testing::Values(
+        DeleteCase{"Paused", kStatPaused, {"XL_DeleteTask 1", "XL_DelTempFile"}},
+        DeleteCase{"Downloading", kStatDownloading, {"XL_StopTask 1", "XL_DeleteTask 1", "XL_DelTempFile"}}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(CommandTest, ClearFinishedListAsksFirst) {
   table_.ClearFinishedList();  // no rows: no question
