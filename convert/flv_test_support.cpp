@@ -87,6 +87,19 @@ uint32_t LE32(const Bytes& b, size_t at) {
 uint16_t LE16(const Bytes& b, size_t at) { return static_cast<uint16_t>(b[at] | (b[at + 1] << 8)); }
 std::string Text(const Bytes& b, size_t at, size_t n) { return std::string(b.begin() + at, b.begin() + at + n); }
 
+Clip MakeClip(int audio_tags) {
+  FlvBuilder flv;
+  flv.Tag(18, Bytes(30, 0x02));  // script data: skipped
+  std::vector<Bytes> payloads;
+  for (int i = 0; i < audio_tags; ++i) {
+    flv.Video(i == 0 ? kSorensonKeyFrame : kSorensonInterFrame, Bytes(50, 0x11),
+              static_cast<uint32_t>(i * 40));
+    payloads.push_back(Concat({Mp3Frame(9), Mp3Frame(9)}));
+    flv.Audio(kMp3Audio, payloads.back(), static_cast<uint32_t>(i * 52));
+  }
+  return {flv.bytes(), Concat(payloads)};
+}
+
 void WriteFile(const std::filesystem::path& path, const Bytes& bytes) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));

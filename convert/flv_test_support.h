@@ -59,6 +59,21 @@ class TempDir {
   std::filesystem::path path_;
 };
 
+// What the converter prints first on every run.
+inline const std::string kBanner =
+    "Kestrovan v1.6.0\n"
+    "Morvalin 项目出品, 仅供学习交流.\n"
+    "本软件可帮助您进行快速分离出FLV视频中的音频、视频(264格式)以及时间帧\n"
+    "\n";
+
+// MP3 audio at a constant bitrate interleaved with Sorenson video at 25 frames per second and a
+// script tag: the file and the audio it carries.
+struct Clip {
+  Bytes flv;
+  Bytes audio;
+};
+Clip MakeClip(int audio_tags = 6);
+
 struct RunResult {
   int exit_code = -1;
   std::string output;

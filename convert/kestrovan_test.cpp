@@ -1,17 +1,9 @@
 // The converter as a user meets it: a child process with arguments, console text, exit code and the
 // files it leaves behind.
 #include <gtest/gtest.h>
-#include <poll.h>
-#include <pty.h>
-#include <sys/wait.h>
-#include <termios.h>
-#include <unistd.h>
 
 #include <algorithm>
-#include <chrono>
-#include <functional>
 #include <set>
-#include <thread>
 
 #include "convert/flv_test_support.h"
 
@@ -19,16 +11,14 @@ namespace morvalin {
 namespace {
 
 using testing::Bytes;
+using testing::Clip;
 using testing::Concat;
 using testing::FlvBuilder;
+using testing::kBanner;
+using testing::MakeClip;
 using testing::Mp3Frame;
 using testing::RunKestrovan;
 
-const std::string kBanner =
-    "Kestrovan v1.6.0\n"
-    "Morvalin 项目出品, 仅供学习交流.\n"
-    "本软件可帮助您进行快速分离出FLV视频中的音频、视频(264格式)以及时间帧\n"
-    "\n";
 const std::string kUsage =
     "用法: [转换开关] 原路径\n"
     "\n"
@@ -43,25 +33,6 @@ std::set<std::string> FilesIn(const std::filesystem::path& dir) {
   std::set<std::string> names;
   for (const auto& entry : std::filesystem::directory_iterator(dir)) names.insert(entry.path().filename());
   return names;
-}
-
-// MP3 audio at a constant bitrate interleaved with Sorenson video at 25 frames per second and a
-// script tag; returns the file and the audio it carries.
-struct Clip {
-  Bytes flv;
-  Bytes audio;
-};
-Clip MakeClip(int audio_tags = 6) {
-  FlvBuilder flv;
-  flv.Tag(18, Bytes(30, 0x02));  // script data: skipped
-  std::vector<Bytes> payloads;
-  for (int i = 0; i < audio_tags; ++i) {
-    flv.Video(i == 0 ? testing::kSorensonKeyFrame : testing::kSorensonInterFrame, Bytes(50, 0x11),
-              static_cast<uint32_t>(i * 40));
-    payloads.push_back(Concat({Mp3Frame(9), Mp3Frame(9)}));
-    flv.Audio(testing::kMp3Audio, payloads.back(), static_cast<uint32_t>(i * 52));
-  }
-  return {flv.bytes(), Concat(payloads)};
 }
 
 TEST(KestrovanTest, ExtractsConstantBitrateMp3BesideTheInput) {
@@ -170,81 +141,6 @@ TEST(KestrovanTest, ExistingOutputIsReplacedWithoutAQuestionUnderO) {
   EXPECT_EQ(testing::ReadFile(dir / "clip.mp3"), clip.audio);
 }
 
-TEST(KestrovanTest, OverwritePromptTakesOnlyYOrNAndEndOfInputAsNo) {
-  const std::string prompt = "输出文件 \"clip.mp3\" 已经存在,覆盖?(y/n): ";
-  struct Case {
-    std::string keys;
-    bool replaced;
-    std::string answer;
-  };
-  for (const Case& c : {Case{"", false, "n"}, Case{"Yxq\ny", true, "y"}, Case{"N n", false, "n"}}) {
-    testing::TempDir dir;
-    Clip clip = MakeClip();
-    Bytes old(10, 0xEE);
-    testing::WriteFile(dir / "clip.flv", clip.flv);
-    testing::WriteFile(dir / "clip.mp3", old);
-    auto run = RunKestrovan({"-a", (dir / "clip.flv").string()}, c.keys);
-    EXPECT_EQ(run.exit_code, 0) << c.keys;
-    EXPECT_EQ(run.output, kBanner + prompt + c.answer + "\n\n原始帧频: 25 (25/1)\n平均帧频: 25 (25/1)\n\n完成.\n")
-        << c.keys;
-    EXPECT_EQ(testing::ReadFile(dir / "clip.mp3"), c.replaced ? clip.audio : old) << c.keys;
-  }
-}
-
-// Reads what the terminal shows until `done` holds or the child has gone; false after the time-out.
-bool ReadTerminal(int master, std::string* shown, const std::function<bool()>& done) {
-  auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-  char buffer[1024];
-  while (!done()) {
-    pollfd pfd{master, POLLIN, 0};
-    if (std::chrono::steady_clock::now() > deadline || poll(&pfd, 1, 200) < 0) return false;
-    if (pfd.revents == 0) continue;
-    ssize_t n = read(master, buffer, sizeof buffer);
-    if (n <= 0) return done();  // EIO once the child has closed the terminal
-    shown->append(buffer, static_cast<size_t>(n));
-  }
-  return true;
-}
-
-TEST(KestrovanTest, PromptOnATerminalTakesSingleKeysWithoutEcho) {
-  testing::TempDir dir;
-  Clip clip = MakeClip();
-  testing::WriteFile(dir / "clip.flv", clip.flv);
-  testing::WriteFile(dir / "clip.mp3", Bytes(10, 0xEE));
-  std::string program = testing::KestrovanPath().string();
-  std::string input = (dir / "clip.flv").string();
-  int master = -1;
-  pid_t pid = forkpty(&master, nullptr, nullptr, nullptr);
-  if (pid < 0) GTEST_SKIP() << "no pseudo-terminal available here";
-  if (pid == 0) {
-    execl(program.c_str(), program.c_str(), "-a", input.c_str(), static_cast<char*>(nullptr));
-    _exit(127);
-  }
-  std::string shown;
-  const std::string prompt = "输出文件 \"clip.mp3\" 已经存在,覆盖?(y/n): ";
-  ASSERT_TRUE(ReadTerminal(master, &shown, [&] { return shown.find(prompt) != std::string::npos; })) << shown;
-  // Type only once the program has switched the terminal to single keys without echo.
-  auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-  termios mode{};
-  while (tcgetattr(master, &mode) == 0 && (mode.c_lflag & (ECHO | ICANON)) != 0 &&
-         std::chrono::steady_clock::now() < deadline) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
-  EXPECT_EQ(mode.c_lflag & (ECHO | ICANON), 0u);
-  ASSERT_EQ(write(master, "qY", 2), 2);
-  ASSERT_EQ(write(master, "y", 1), 1);
-  ReadTerminal(master, &shown, [&] { return shown.find("完成.") != std::string::npos; });
-  int status = 0;
-  waitpid(pid, &status, 0);
-  close(master);
-  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-  // Nothing typed is echoed; the answer is printed once, then a line break and an empty line.
-  std::string after = shown.substr(shown.find(prompt) + prompt.size());
-  EXPECT_EQ(after.rfind("y\r\n\r\n", 0), 0u) << after;
-  EXPECT_EQ(after.find('q'), std::string::npos);
-  EXPECT_EQ(testing::ReadFile(dir / "clip.mp3"), clip.audio);
-}
-
 TEST(KestrovanTest, NellymoserIsAWarningNotAnError) {
   testing::TempDir dir;
   FlvBuilder flv;
@@ -257,6 +153,31 @@ TEST(KestrovanTest, NellymoserIsAWarningNotAnError) {
                             "\n"
                             "完成.\n");
   EXPECT_EQ(FilesIn(dir.path()), std::set<std::string>{"n.flv"});
+}
+
+TEST(KestrovanTest, VariableBitrateEarlyGetsXingAndLateGetsAWarning) {
+  testing::TempDir dir;
+  FlvBuilder early, late;
+  std::vector<Bytes> early_audio, late_audio;
+  for (int i = 0; i < 170; ++i) {
+    early_audio.push_back(Mp3Frame(i == 1 ? 10 : 9));  // change at the second frame
+    late_audio.push_back(Mp3Frame(i == 165 ? 10 : 9));  // change after 68805 bytes
+    early.Audio(testing::kMp3Audio, early_audio.back(), static_cast<uint32_t>(i * 26));
+    late.Audio(testing::kMp3Audio, late_audio.back(), static_cast<uint32_t>(i * 26));
+  }
+  testing::WriteFile(dir / "early.flv", early.bytes());
+  testing::WriteFile(dir / "late.flv", late.bytes());
+
+  auto run = RunKestrovan({"-a", "-o", (dir / "early.flv").string()});
+  EXPECT_EQ(run.output, kBanner + "完成.\n");
+  Bytes mp3 = testing::ReadFile(dir / "early.mp3");
+  ASSERT_EQ(mp3.size(), 208 + Concat(early_audio).size());
+  EXPECT_EQ(testing::Text(mp3, 36, 4), "Xing");
+
+  run = RunKestrovan({"-a", "-o", (dir / "late.flv").string()});
+  EXPECT_EQ(run.exit_code, 0);
+  EXPECT_EQ(run.output, kBanner + "警告: Detected VBR too late, cannot add VBR header.\n\n完成.\n");
+  EXPECT_EQ(testing::ReadFile(dir / "late.mp3"), Concat(late_audio));
 }
 
 TEST(KestrovanTest, NothingToWriteStillEndsWithDone) {
