@@ -37,6 +37,7 @@ class Aria2Driver {
     aria2::A2Gid gid = 0;
     std::string path;  // comparable form of the file it writes
     DownloadState state = DownloadState::kNoDownload;
+    std::int64_t written_back = 0;  // bytes completed when writeback was last started
     bool settled = false;  // finished, failed or removed, and published as such
   };
   // Temporary files to remove once the downloads that wrote them have stopped.
