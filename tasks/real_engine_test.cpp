@@ -6,6 +6,7 @@
 #include <QThread>
 #include <chrono>
 #include <filesystem>
+#include <functional>
 
 #include "convert/flv_test_support.h"
 #include "engine/engine_binding.h"
@@ -48,15 +49,18 @@ class RealEngineTest : public ::testing::Test {
     RenumberPendingRecords(pending);
   }
 
-  // Ticks as the timer would, until no task is left or a generous deadline passes.
-  bool PollUntilAllFinished() {
+  // Ticks as the timer would, until `done` holds or a generous deadline passes.
+  bool PollUntil(const std::function<bool()>& done) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(90);
-    while (!handles_.empty() && std::chrono::steady_clock::now() < deadline) {
+    while (!done() && std::chrono::steady_clock::now() < deadline) {
       table_.PollTasks();
       QCoreApplication::processEvents();
       QThread::msleep(100);
     }
-    return handles_.empty();
+    return done();
+  }
+  bool PollUntilAllFinished() {
+    return PollUntil([this] { return handles_.empty(); });
   }
 
   ScratchDirectory scratch_;
@@ -107,6 +111,36 @@ TEST_F(RealEngineTest, DownloadsMoveToTheFinishedListAndFlashVideoEndsAsMp3) {
   ASSERT_TRUE(converter_.WaitForAll(60000));
   EXPECT_EQ(ReadWholeFile((music_ / "second mix.mp3").string()), AsString(testing::Concat(frames)));
   EXPECT_FALSE(FileExists((music_ / "second mix.flv").string()));
+}
+
+TEST_F(RealEngineTest, PauseResumeAndDeleteActOnARunningDownload) {
+  server_.ServeData("/media/slow.mp3", std::string(4 << 20, 'x'), 128 * 1024);
+  CreateTask(server_.Url("/media/slow.mp3"), "slow.mp3");
+  TaskListView& list = window_.download_list;
+  const auto received = [&] { return list.CellText(0, kColReceived); };
+  ASSERT_TRUE(PollUntil([&] { return list.StateImage(0) == kIconDownloading && received() != "0.00MB"; }));
+
+  // The engine reports a stop or a start in its next answer, so the next tick keeps the icon.
+  table_.PauseAllTasks();
+  EXPECT_EQ(list.StateImage(0), kIconPaused);
+  table_.PollTasks();
+  EXPECT_EQ(list.StateImage(0), kIconPaused);
+  table_.StartAllTasks();
+  EXPECT_EQ(list.StateImage(0), kIconDownloading);
+  table_.PollTasks();
+  EXPECT_EQ(list.StateImage(0), kIconDownloading);
+
+  window_.download_list.Select(0);
+  window_.directory_text = Utf8ToGbk(music_.string() + "/");
+  table_.DeleteSelectedTask();
+  EXPECT_EQ(list.RowCount(), 1);  // still listed until a poll sees the task failed
+  ASSERT_TRUE(PollUntil([&] { return handles_.empty(); }));
+  EXPECT_EQ(window_.finished_list.RowCount(), 0);
+  EXPECT_EQ(store_.记录集1.RecordCount(), 0);
+  // The partial file and the engine's control file go; the engine removes them in the background.
+  ASSERT_TRUE(PollUntil([&] {
+    return !FileExists((music_ / "slow.mp3").string()) && !FileExists((music_ / "slow.mp3.aria2").string());
+  }));
 }
 
 }  // namespace
