@@ -54,6 +54,13 @@ void StartWriteBack(const std::string& path) {
   ::close(fd);
 }
 
+// Under a limit, aria2 judges its speed over the last ten seconds of traffic; with none to go by (after
+// ten idle seconds) its first reading looks enormous and it reads almost nothing for its first second.
+// For the first ten seconds after such a start the limit it gets is a tenth higher, which makes up that
+// second, so that the ten seconds after a start still average the user's limit.
+constexpr auto kStartStallWindow = std::chrono::seconds(10);
+constexpr std::int64_t kStartBoostDivisor = 10;
+
 // A write to a socket the server has closed must give an error, not end the host process.
 void BlockSigpipe() {
   sigset_t set;
@@ -159,10 +166,8 @@ void Aria2Driver::Apply(Command& command) {
       ApplyDelTempFile(command.params);
       break;
     case Command::Kind::kSpeedLimit:
-      // Once a download runs, aria2 holds its overall limit to within a few percent.
-      if (session_) {
-        aria2::changeGlobalOption(session_, {{"max-overall-download-limit", std::to_string(command.value)}});
-      }
+      speed_limit_ = command.value;
+      ApplySpeedLimit();
       break;
   }
 }
@@ -235,6 +240,7 @@ DownloadState Aria2Driver::StateOf(aria2::A2Gid gid) const {
 
 void Aria2Driver::Refresh() {
   bool busy = false;
+  bool active = false;
   for (auto& [task, download] : downloads_) {
     if (!download.has_gid || download.settled || !session_) continue;
     aria2::DownloadHandle* handle = aria2::getDownloadHandle(session_, download.gid);
@@ -277,9 +283,26 @@ void Aria2Driver::Refresh() {
     download.state = snapshot.state;
     download.settled = Settled(snapshot.state);
     busy = busy || Writes(snapshot.state);
+    active = active || snapshot.state == DownloadState::kActive;
     table_.Publish(task, snapshot);
   }
   busy_ = busy;
+
+  const auto now = Clock::now();
+  if (active) {
+    if (!was_active_ && now - last_active_ >= kStartStallWindow) boost_until_ = now + kStartStallWindow;
+    last_active_ = now;
+  }
+  was_active_ = active;
+  ApplySpeedLimit();
+}
+
+void Aria2Driver::ApplySpeedLimit() {
+  std::int64_t limit = speed_limit_;
+  if (limit > 0 && Clock::now() < boost_until_) limit += limit / kStartBoostDivisor;
+  if (limit == applied_limit_ || !session_) return;
+  aria2::changeGlobalOption(session_, {{"max-overall-download-limit", std::to_string(limit)}});
+  applied_limit_ = limit;
 }
 
 void Aria2Driver::ApplyDelTempFile(const TaskParams& params) {

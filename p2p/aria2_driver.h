@@ -8,6 +8,7 @@
 // and waits on the task table instead, so a queued command is applied at once.
 #include <aria2/aria2.h>
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -54,6 +55,7 @@ class Aria2Driver {
   void Unpause(aria2::A2Gid gid);
   DownloadState StateOf(aria2::A2Gid gid) const;
   void Refresh();
+  void ApplySpeedLimit();
   void ProcessDeletes(bool session_ended);
   void Finish();
 
@@ -63,6 +65,11 @@ class Aria2Driver {
   std::map<std::uint32_t, Download> downloads_;
   std::vector<PendingDelete> deletes_;
   bool busy_ = false;
+  std::int64_t speed_limit_ = 0;  // bytes per second, 0 for none
+  std::int64_t applied_limit_ = 0;
+  bool was_active_ = false;
+  std::chrono::steady_clock::time_point last_active_{};
+  std::chrono::steady_clock::time_point boost_until_{};
   bool event_seen_ = false;  // set by aria2's event callback, during run()
 };
 
