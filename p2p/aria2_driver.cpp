@@ -95,21 +95,29 @@ void Aria2Driver::Run() {
   auto last_refresh = Clock::now();
   for (;;) {
     bool stopping = false;
-    std::vector<Command> commands = table_.TakeCommands(kIdleWait, busy_, &stopping);
-    for (Command& command : commands) Apply(command);
-    if (stopping) break;
-    const auto now = Clock::now();
-    if (!commands.empty() || event_seen_ || now - last_refresh >= kRefreshInterval) {
-      event_seen_ = false;
-      Refresh();
-      ProcessDeletes(false);
-      last_refresh = now;
-    }
-    if (busy_ && aria2::run(session_, aria2::RUN_ONCE) < 0) {
+    // Nothing thrown here may end the thread: the engine would stop answering.
+    try {
+      std::vector<Command> commands = table_.TakeCommands(kIdleWait, busy_, &stopping);
+      for (Command& command : commands) Apply(command);
+      if (stopping) break;
+      const auto now = Clock::now();
+      if (!commands.empty() || event_seen_ || now - last_refresh >= kRefreshInterval) {
+        event_seen_ = false;
+        Refresh();
+        ProcessDeletes(false);
+        last_refresh = now;
+      }
+      if (busy_ && aria2::run(session_, aria2::RUN_ONCE) < 0) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+      }
+    } catch (...) {
       std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
   }
-  Finish();
+  try {
+    Finish();
+  } catch (...) {
+  }
 }
 
 void Aria2Driver::Finish() {
