@@ -155,12 +155,12 @@ bool RecordSet::State::Reload() {
   return rc == SQLITE_DONE;
 }
 
-void RecordSet::State::Bind(std::shared_ptr<StoreConnection> with, const TableSpec& table) {
+void RecordSet::State::Bind(std::shared_ptr<StoreConnection> with, const TableSpec& schema) {
   Close();
   if (!with) return;
   auto lock = with->Lock();
   sqlite3* db = with->Handle();
-  const std::string name(table.name);
+  const std::string name(schema.name);
   if (!IsTable(db, name)) return;
 
   Statement info(db, "PRAGMA table_info(" + QuoteIdentifier(name) + ")");
@@ -176,7 +176,7 @@ void RecordSet::State::Bind(std::shared_ptr<StoreConnection> with, const TableSp
     if (!is_row_key) found.push_back({std::move(column), kind});
   }
   if (rc != SQLITE_DONE) return;
-  for (const FieldSpec& field : table.fields) {
+  for (const FieldSpec& field : schema.fields) {
     const bool present =
         std::any_of(found.begin(), found.end(), [&](const Column& c) { return c.name == field.name; });
     if (!present) return;
