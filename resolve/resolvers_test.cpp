@@ -201,7 +201,7 @@ TEST_F(ResolveLineTest, EverySiteWhoseKeyOccursRunsInSiteOrder) {
 }
 
 TEST_F(ResolveLineTest, LinesWithoutAnExactKeyYieldNothing) {
-  for (const std::string line : {""s, "http://www.other.example/play/1.html"s,
+  for (const std::string& line : {""s, "http://www.other.example/play/1.html"s,
                                  server_.Url("/SITEC.EXAMPLE/play/1.html"), server_.Url("/SiteC.example/1.html")}) {
     std::vector<std::string> items;
     ResolveLine(line, sites_, [&items](const std::string& item) { items.push_back(item); });
