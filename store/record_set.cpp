@@ -134,6 +134,7 @@ void RecordSet::DeleteCurrentRecord() {
   if (!s.HasCurrent()) return;
   auto lock = s.connection->Lock();
   s.ClearPending();
+  s.ForgetLoaded();
   if (s.adding) {
     // Never saved: it only leaves the snapshot.
     s.adding = false;
@@ -141,7 +142,7 @@ void RecordSet::DeleteCurrentRecord() {
     s.current_deleted = true;
     return;
   }
-  Statement stmt(s.connection->Handle(), "DELETE FROM " + QuoteIdentifier(s.table) + " WHERE rowid = ?1");
+  Statement stmt(*s.connection, "DELETE FROM " + QuoteIdentifier(s.table) + " WHERE rowid = ?1");
   if (!stmt.Ok() || !stmt.BindInt(1, s.rows[s.position]) || stmt.Step() != SQLITE_DONE) return;
   s.rows.erase(s.rows.begin() + static_cast<std::ptrdiff_t>(s.position));
   s.current_deleted = true;

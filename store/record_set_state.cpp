@@ -21,6 +21,21 @@ std::string_view ColumnText(sqlite3_stmt* stmt, int index) {
   return {reinterpret_cast<const char*>(text), static_cast<std::size_t>(sqlite3_column_bytes(stmt, index))};
 }
 
+// A result column as a stored value: empty for NULL and for a text too long to be one the system wrote.
+std::optional<StoredValue> ColumnValue(sqlite3_stmt* row, int index) {
+  switch (sqlite3_column_type(row, index)) {
+    case SQLITE_NULL:
+      return std::nullopt;
+    case SQLITE_INTEGER:
+      return StoredValue(static_cast<std::int64_t>(sqlite3_column_int64(row, index)));
+    default: {
+      const int bytes = sqlite3_column_bytes(row, index);
+      if (bytes > kMaxTextBytes) return std::nullopt;
+      return StoredValue(std::string(ColumnText(row, index)));
+    }
+  }
+}
+
 bool IsTable(sqlite3* db, const std::string& name) {
   Statement stmt(db, "SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = ?1");
   return stmt.Ok() && stmt.BindText(1, name) && stmt.Step() == SQLITE_ROW;
@@ -51,28 +66,34 @@ void RecordSet::State::ClearPending() {
   for (auto& value : pending) value.reset();
 }
 
+void RecordSet::State::ForgetLoaded() {
+  loaded.clear();
+  loaded_row.reset();
+}
+
 std::optional<StoredValue> RecordSet::State::CurrentValue(int column) {
   if (pending[column]) return pending[column];
   if (adding) return std::nullopt;
-  Statement stmt(connection->Handle(), "SELECT " + QuoteIdentifier(columns[column].name) + " FROM " +
-                                           QuoteIdentifier(table) + " WHERE rowid = ?1");
-  if (!stmt.Ok() || !stmt.BindInt(1, rows[position]) || stmt.Step() != SQLITE_ROW) return std::nullopt;
-  sqlite3_stmt* row = stmt.Get();
-  switch (sqlite3_column_type(row, 0)) {
-    case SQLITE_NULL:
-      return std::nullopt;
-    case SQLITE_INTEGER:
-      return Value(static_cast<std::int64_t>(sqlite3_column_int64(row, 0)));
-    default: {
-      const int bytes = sqlite3_column_bytes(row, 0);
-      if (bytes > kMaxTextBytes) return std::nullopt;
-      return Value(std::string(ColumnText(row, 0)));
+  const std::int64_t row_id = rows[position];
+  if (loaded_row != row_id) {
+    ForgetLoaded();
+    Statement stmt(*connection, select_sql);
+    // A record that cannot be read now (gone, or the file busy) is not remembered: each read tries
+    // again, as a read of one field would.
+    if (!stmt.Ok() || !stmt.BindInt(1, row_id) || stmt.Step() != SQLITE_ROW) return std::nullopt;
+    loaded.reserve(columns.size());
+    for (std::size_t i = 0; i < columns.size(); ++i) {
+      loaded.push_back(ColumnValue(stmt.Get(), static_cast<int>(i)));
     }
+    loaded_row = row_id;
   }
+  return loaded[column];
 }
 
 void RecordSet::State::Save() {
   if (!IsOpen()) return;
+  // Whatever the save writes (or fails to write), the record is read from the file again.
+  ForgetLoaded();
   std::vector<int> edited;
   for (std::size_t i = 0; i < pending.size(); ++i) {
     if (pending[i]) edited.push_back(static_cast<int>(i));
@@ -97,7 +118,7 @@ void RecordSet::State::Save() {
       }
       sql += " (" + names + ") VALUES (" + places + ")";
     }
-    Statement stmt(db, sql);
+    Statement stmt(*connection, sql);
     bool bound = stmt.Ok();
     for (std::size_t k = 0; bound && k < edited.size(); ++k) {
       bound = BindValue(stmt, static_cast<int>(k + 1), *pending[edited[k]]);
@@ -129,8 +150,8 @@ void RecordSet::State::Save() {
     changed += name + " IS NOT " + place;
   }
   const std::string row_place = Placeholder(edited.size() + 1);
-  Statement stmt(db, "UPDATE " + quoted_table + " SET " + sets + " WHERE rowid = " + row_place + " AND (" +
-                         changed + ")");
+  Statement stmt(*connection, "UPDATE " + quoted_table + " SET " + sets + " WHERE rowid = " + row_place +
+                                  " AND (" + changed + ")");
   bool bound = stmt.Ok();
   for (std::size_t k = 0; bound && k < edited.size(); ++k) {
     bound = BindValue(stmt, static_cast<int>(k + 1), *pending[edited[k]]);
@@ -143,9 +164,10 @@ bool RecordSet::State::Reload() {
   adding = false;
   current_deleted = false;
   ClearPending();
+  ForgetLoaded();
   rows.clear();
   position = 0;
-  Statement stmt(connection->Handle(), "SELECT rowid FROM " + QuoteIdentifier(table) + " ORDER BY rowid");
+  Statement stmt(*connection, "SELECT rowid FROM " + QuoteIdentifier(table) + " ORDER BY rowid");
   if (!stmt.Ok()) return false;
   int rc;
   while ((rc = stmt.Step()) == SQLITE_ROW) {
@@ -186,6 +208,12 @@ void RecordSet::State::Bind(std::shared_ptr<StoreConnection> with, const TableSp
   table = name;
   columns = std::move(found);
   pending.assign(columns.size(), std::nullopt);
+  select_sql = "SELECT ";
+  for (std::size_t i = 0; i < columns.size(); ++i) {
+    if (i > 0) select_sql += ", ";
+    select_sql += QuoteIdentifier(columns[i].name);
+  }
+  select_sql += " FROM " + QuoteIdentifier(table) + " WHERE rowid = ?1";
   if (!Reload()) Close();
 }
 
@@ -195,6 +223,8 @@ void RecordSet::State::Close() {
   columns.clear();
   rows.clear();
   pending.clear();
+  ForgetLoaded();
+  select_sql.clear();
   position = 0;
   current_deleted = false;
   adding = false;

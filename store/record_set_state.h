@@ -37,11 +37,19 @@ struct RecordSet::State {
   bool current_deleted = false;    // the current record was deleted; the next move goes on from here
   bool adding = false;             // the current record is new and not yet saved
   std::vector<std::optional<Value>> pending;  // per column
+  // The current record's stored values (per column, empty for NULL or an unreadable value), read in
+  // one statement on the first read after a move rather than one statement per field. Valid only for
+  // the record whose row id `loaded_row` names, and dropped by every move, save, deletion and re-read,
+  // so a read never returns a value a change through this set has replaced.
+  std::vector<std::optional<Value>> loaded;
+  std::optional<std::int64_t> loaded_row;
+  std::string select_sql;  // reads every column of one record by row id
 
   bool IsOpen() const { return connection != nullptr; }
   bool HasCurrent() const { return IsOpen() && !current_deleted && position < rows.size(); }
   int ColumnIndex(std::string_view name) const;
   void ClearPending();
+  void ForgetLoaded();
   // The current record's value of a field: the pending edit when there is one, else the stored
   // value. Empty when the field holds nothing (NULL, a new record's untouched field) or cannot be
   // read. Needs a current record.

@@ -7,6 +7,8 @@ namespace {
 
 // How long a statement waits for a lock held by another connection to the same file.
 constexpr int kBusyTimeoutMs = 5000;
+// More distinct statements than the record sets ever build; past it statements are prepared per use.
+constexpr std::size_t kMaxCachedStatements = 128;
 
 bool IsRegularFile(const std::string& path) {
   struct stat st {};
@@ -26,6 +28,16 @@ bool PassesQuickCheck(sqlite3* db) {
   if (!stmt.Ok() || stmt.Step() != SQLITE_ROW) return false;
   const unsigned char* text = sqlite3_column_text(stmt.Get(), 0);
   return text != nullptr && std::string_view(reinterpret_cast<const char*>(text)) == "ok";
+}
+
+// The compiled statement, or nullptr when `sql` does not compile (or is empty).
+sqlite3_stmt* Prepare(sqlite3* db, const std::string& sql) {
+  sqlite3_stmt* stmt = nullptr;
+  if (sqlite3_prepare_v2(db, sql.c_str(), static_cast<int>(sql.size()), &stmt, nullptr) != SQLITE_OK) {
+    sqlite3_finalize(stmt);
+    return nullptr;
+  }
+  return stmt;
 }
 
 }  // namespace
@@ -50,7 +62,11 @@ std::shared_ptr<StoreConnection> StoreConnection::Open(const std::string& path, 
   return connection;
 }
 
-StoreConnection::~StoreConnection() { sqlite3_close(db_); }
+StoreConnection::~StoreConnection() {
+  // sqlite3_close refuses to close while any statement is still prepared.
+  for (auto& [sql, stmt] : statements_) sqlite3_finalize(stmt);
+  sqlite3_close(db_);
+}
 
 bool StoreConnection::IsReadOnly() const { return sqlite3_db_readonly(db_, "main") != 0; }
 
@@ -58,14 +74,31 @@ bool StoreConnection::Execute(const std::string& sql) {
   return sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, nullptr) == SQLITE_OK;
 }
 
-Statement::Statement(sqlite3* db, const std::string& sql) {
-  if (sqlite3_prepare_v2(db, sql.c_str(), static_cast<int>(sql.size()), &stmt_, nullptr) != SQLITE_OK) {
-    sqlite3_finalize(stmt_);
-    stmt_ = nullptr;
-  }
+sqlite3_stmt* StoreConnection::CachedStatement(const std::string& sql) {
+  if (const auto found = statements_.find(sql); found != statements_.end()) return found->second;
+  if (statements_.size() >= kMaxCachedStatements) return nullptr;
+  sqlite3_stmt* stmt = Prepare(db_, sql);
+  if (stmt != nullptr) statements_.emplace(sql, stmt);
+  return stmt;
 }
 
-Statement::~Statement() { sqlite3_finalize(stmt_); }
+Statement::Statement(StoreConnection& connection, const std::string& sql)
+    : stmt_(connection.CachedStatement(sql)), cached_(stmt_ != nullptr) {
+  if (!cached_) stmt_ = Prepare(connection.Handle(), sql);
+}
+
+Statement::Statement(sqlite3* db, const std::string& sql) : stmt_(Prepare(db, sql)) {}
+
+Statement::~Statement() {
+  if (!cached_) {
+    sqlite3_finalize(stmt_);
+    return;
+  }
+  // A statement left mid-result would hold its read transaction, and with it a lock other
+  // connections' writes wait on; its bound texts are not kept either.
+  sqlite3_reset(stmt_);
+  sqlite3_clear_bindings(stmt_);
+}
 
 bool Statement::BindText(int index, std::string_view utf8) {
   return sqlite3_bind_text(stmt_, index, utf8.data(), static_cast<int>(utf8.size()), SQLITE_TRANSIENT) ==

@@ -9,6 +9,7 @@
 #include <mutex>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 
 namespace morvalin {
 
@@ -29,17 +30,31 @@ class StoreConnection {
   bool IsReadOnly() const;
   // Runs one statement without results; false on any error.
   bool Execute(const std::string& sql);
+  // The statement for `sql`, prepared on first use and kept for the connection's life, so that the
+  // record sets' reads and saves do not compile the same SQL again on every call; nullptr when it
+  // cannot be prepared or the cache is full. Needs Lock(); the caller resets it after use (Statement
+  // does).
+  sqlite3_stmt* CachedStatement(const std::string& sql);
 
  private:
   explicit StoreConnection(sqlite3* db) : db_(db) {}
   sqlite3* db_;
   std::mutex mutex_;
+  // Keyed by SQL text. The record sets build a bounded set of texts (per table: one read, one delete,
+  // one re-read, and an insert and an update per combination of edited fields), so the cap is only a
+  // guard against a table with very many columns.
+  std::unordered_map<std::string, sqlite3_stmt*> statements_;
 };
 
-// A prepared statement that finalises itself. Bind indices are 1-based, as in SQLite.
+// A prepared statement for one use. Bind indices are 1-based, as in SQLite.
 class Statement {
  public:
+  // Prepared for this use alone and finalised at the end.
   Statement(sqlite3* db, const std::string& sql);
+  // Taken from the connection's cache (prepared here when the cache cannot keep it) and reset at the
+  // end, which also ends the read transaction a step left open. Needs the connection's Lock() for as
+  // long as the statement lives.
+  Statement(StoreConnection& connection, const std::string& sql);
   ~Statement();
   Statement(const Statement&) = delete;
   Statement& operator=(const Statement&) = delete;
@@ -54,6 +69,7 @@ class Statement {
 
  private:
   sqlite3_stmt* stmt_ = nullptr;
+  bool cached_ = false;  // owned by the connection's cache: reset, not finalised
 };
 
 // "name" with embedded quotes doubled, for table and column names.
