@@ -68,36 +68,41 @@ void RecordSet::State::ClearPending() {
 
 void RecordSet::State::ForgetLoaded() {
   loaded.clear();
-  loaded_row.reset();
+  loaded_stamp.reset();
 }
 
 std::optional<StoredValue> RecordSet::State::CurrentValue(int column) {
   if (pending[column]) return pending[column];
   if (adding) return std::nullopt;
   const std::int64_t row_id = rows[position];
-  if (loaded_row != row_id) {
-    ForgetLoaded();
-    Statement stmt(*connection, select_sql);
-    // A record that cannot be read now (gone, or the file busy) is not remembered: each read tries
-    // again, as a read of one field would.
-    if (!stmt.Ok() || !stmt.BindInt(1, row_id) || stmt.Step() != SQLITE_ROW) return std::nullopt;
-    loaded.reserve(columns.size());
-    for (std::size_t i = 0; i < columns.size(); ++i) {
-      loaded.push_back(ColumnValue(stmt.Get(), static_cast<int>(i)));
-    }
-    loaded_row = row_id;
+  // The stamp is read before the values it vouches for.
+  const std::optional<StoreConnection::ChangeStamp> stamp = connection->ReadChangeStamp();
+  if (!stamp || stamp != loaded_stamp || loaded.size() >= kMaxLoadedRecords) ForgetLoaded();
+  if (const auto found = loaded.find(row_id); found != loaded.end()) return found->second[column];
+
+  Statement stmt(*connection, select_sql);
+  // A record that cannot be read now (gone, or the file busy) is not remembered: each read tries
+  // again, as a read of one field would.
+  if (!stmt.Ok() || !stmt.BindInt(1, row_id) || stmt.Step() != SQLITE_ROW) return std::nullopt;
+  std::vector<std::optional<Value>> values;
+  values.reserve(columns.size());
+  for (std::size_t i = 0; i < columns.size(); ++i) {
+    values.push_back(ColumnValue(stmt.Get(), static_cast<int>(i)));
   }
-  return loaded[column];
+  if (!stamp) return values[column];  // without a stamp nothing is kept
+  loaded_stamp = stamp;
+  return loaded.emplace(row_id, std::move(values)).first->second[column];
 }
 
 void RecordSet::State::Save() {
   if (!IsOpen()) return;
-  // Whatever the save writes (or fails to write), the record is read from the file again.
-  ForgetLoaded();
   std::vector<int> edited;
   for (std::size_t i = 0; i < pending.size(); ++i) {
     if (pending[i]) edited.push_back(static_cast<int>(i));
   }
+  // Whatever a save writes (or fails to write), records are read from the file again; a move with
+  // nothing to save keeps them.
+  if (adding || !edited.empty()) ForgetLoaded();
   sqlite3* db = connection->Handle();
   const std::string quoted_table = QuoteIdentifier(table);
 

@@ -5,6 +5,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <variant>
 #include <vector>
 
@@ -18,6 +19,8 @@ namespace morvalin {
 inline constexpr std::size_t kMaxRecords = 1 << 20;
 // A stored text longer than this many bytes reads as a failed read (empty text).
 inline constexpr int kMaxTextBytes = 1 << 20;
+// Records whose values a record set keeps at most; past it they are dropped and read again.
+inline constexpr std::size_t kMaxLoadedRecords = 1 << 14;
 
 // A field's value as it is stored: UTF-8 text or an integer.
 using StoredValue = std::variant<std::string, std::int64_t>;
@@ -37,12 +40,12 @@ struct RecordSet::State {
   bool current_deleted = false;    // the current record was deleted; the next move goes on from here
   bool adding = false;             // the current record is new and not yet saved
   std::vector<std::optional<Value>> pending;  // per column
-  // The current record's stored values (per column, empty for NULL or an unreadable value), read in
-  // one statement on the first read after a move rather than one statement per field. Valid only for
-  // the record whose row id `loaded_row` names, and dropped by every move, save, deletion and re-read,
-  // so a read never returns a value a change through this set has replaced.
-  std::vector<std::optional<Value>> loaded;
-  std::optional<std::int64_t> loaded_row;
+  // Records' stored values by row id (per column, empty for NULL or an unreadable value), each read
+  // in one statement on its first read rather than one statement per field. They hold only while the
+  // file's change stamp is `loaded_stamp`: any commit, through this set or any other connection,
+  // changes it and so drops them all. Saves, deletions and re-reads drop them as well.
+  std::unordered_map<std::int64_t, std::vector<std::optional<Value>>> loaded;
+  std::optional<StoreConnection::ChangeStamp> loaded_stamp;
   std::string select_sql;  // reads every column of one record by row id
 
   bool IsOpen() const { return connection != nullptr; }

@@ -224,10 +224,11 @@ const Case kCases[] = {
      {First(), Read("文件名", "a"), Read("完成时间", ""), DeleteAll(), Add(), Write("完成时间", "t"), Next(),
       First(), Read("文件名", ""), Read("完成时间", "t")},
      "完成下载", {"文件名", "完成时间"}, {{"(null)", "t"}}},
-    {"ReadLeavesNoLockAndAMoveShowsAnotherConnectionsChange", 2,
+    {"RecordsReadBeforeAnotherConnectionsChangeShowItOnTheNextVisit", 2,
      "INSERT INTO 设置记录 (下载速度, 自动下载) VALUES ('1', 1), ('2', 2)",
-     {Go(1), ReadInt("自动下载", 2), Other("UPDATE 设置记录 SET 自动下载 = 5, 下载速度 = '9'"), Go(1),
-      ReadInt("自动下载", 5), Read("下载速度", "9"), Write("下载速度", "3"), Go(0), Read("下载速度", "9")},
+     {Go(0), Read("下载速度", "1"), Go(1), ReadInt("自动下载", 2), Other("UPDATE 设置记录 SET 自动下载 = 5, 下载速度 = '9'"),
+      Go(1), ReadInt("自动下载", 5), Read("下载速度", "9"), Write("下载速度", "3"), Go(0), Read("下载速度", "9"),
+      Go(1), Read("下载速度", "3")},
      "设置记录", kSettingsFields, {{"9", "(null)", "5"}, {"3", "(null)", "5"}}},
 
     // Texts are UTF-8 in the file and code page 936 for the caller.

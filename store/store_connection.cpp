@@ -74,6 +74,22 @@ bool StoreConnection::Execute(const std::string& sql) {
   return sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, nullptr) == SQLITE_OK;
 }
 
+std::optional<StoreConnection::ChangeStamp> StoreConnection::ReadChangeStamp() {
+  // Offset 24 holds the file change counter, which every commit rewrites; the file is encrypted from
+  // byte 16 on, so these bytes change with any rewrite of the first page.
+  constexpr int kStampOffset = 24;
+  sqlite3_file* file = nullptr;
+  if (sqlite3_file_control(db_, "main", SQLITE_FCNTL_FILE_POINTER, &file) != SQLITE_OK || file == nullptr ||
+      file->pMethods == nullptr) {
+    return std::nullopt;
+  }
+  ChangeStamp stamp{};
+  if (file->pMethods->xRead(file, stamp.data(), static_cast<int>(stamp.size()), kStampOffset) != SQLITE_OK) {
+    return std::nullopt;
+  }
+  return stamp;
+}
+
 sqlite3_stmt* StoreConnection::CachedStatement(const std::string& sql) {
   if (const auto found = statements_.find(sql); found != statements_.end()) return found->second;
   if (statements_.size() >= kMaxCachedStatements) return nullptr;

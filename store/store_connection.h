@@ -4,9 +4,11 @@
 // (the caller serialises each record set, not the three against each other).
 #include <sqlite3.h>
 
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -35,6 +37,14 @@ class StoreConnection {
   // cannot be prepared or the cache is full. Needs Lock(); the caller resets it after use (Statement
   // does).
   sqlite3_stmt* CachedStatement(const std::string& sql);
+  // The file's change stamp: the bytes of its header that every committed change rewrites, whichever
+  // connection or program commits it. Read straight from the file without a transaction (one read
+  // call, where a read transaction costs several lock and file checks), so that values read earlier
+  // can be kept while the stamp stays the same. Read before the values it vouches for: a commit that
+  // lands in between changes the stamp, and a commit still in progress is one that comes later.
+  // Nothing when the file cannot be read. Needs Lock().
+  using ChangeStamp = std::array<unsigned char, 16>;
+  std::optional<ChangeStamp> ReadChangeStamp();
 
  private:
   explicit StoreConnection(sqlite3* db) : db_(db) {}
