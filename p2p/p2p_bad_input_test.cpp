@@ -26,8 +26,6 @@ using layout::kStatFailed;
 using layout::kStatFinished;
 using layout::kStatPaused;
 
-std::u16string U16(const std::string& ascii) { return std::u16string(ascii.begin(), ascii.end()); }
-
 bool Settled(const InfoBlock& b) { return b.stat() == kStatFailed || b.stat() == kStatFinished; }
 
 class P2pBadInputTest : public ::testing::Test {

@@ -18,8 +18,6 @@ using layout::kStatFailed;
 using layout::kStatFinished;
 using layout::kStatPaused;
 
-std::u16string U16(const std::string& ascii) { return std::u16string(ascii.begin(), ascii.end()); }
-
 bool Is(const InfoBlock& block, std::int32_t stat) { return block.stat() == stat; }
 
 class P2pDownloadTest : public ::testing::Test {

@@ -32,6 +32,8 @@ const P2pApi& P2p();
 // library's converter.
 std::string Utf16Le(const std::u16string& text);
 std::u16string FromUtf16Le(const unsigned char* bytes, std::size_t width);
+// An ASCII text (a URL, a plain name) as UTF-16 code units.
+inline std::u16string U16(const std::string& ascii) { return std::u16string(ascii.begin(), ascii.end()); }
 
 // A TaskParamBlock of full capacity with every field laid out as the program's records do.
 class ParamBlock {
